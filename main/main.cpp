@@ -1,13 +1,6 @@
-#include <QApplication>
-#include <QMainWindow>
+#include "ProgramMain.h"
 
 int main(int argc, char** argv)
 {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName("Ferolt");
-    QMainWindow window;
-    window.setWindowTitle("Ferolt");
-    window.resize(1000, 700);
-    window.show();
-    return app.exec();
+    return ProgramMain(argc, argv);
 }
