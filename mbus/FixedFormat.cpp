@@ -1,6 +1,8 @@
 #include "FixedFormat.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cstdint>
 #include <cmath>
 #include <cstring>
 
@@ -21,6 +23,85 @@ std::string zero(int decimals, char separator)
     return out;
 }
 
+// Exact rounding of |value| < 2^63 with integer arithmetic: the long double is M x 2^E with
+// a 64-bit M, so |value| x 10^k is (M x 10^k) / 2^-E, rounded to nearest, ties to even (as the
+// standard conversions round). Gives false when the value needs the general path.
+bool formatSmall(long double value, int precision, int decimals, char separator, std::string& out)
+{
+    static constexpr std::uint64_t kPow10[19] = {
+        1ULL, 10ULL, 100ULL, 1000ULL, 10000ULL, 100000ULL, 1000000ULL, 10000000ULL,
+        100000000ULL, 1000000000ULL, 10000000000ULL, 100000000000ULL, 1000000000000ULL,
+        10000000000000ULL, 100000000000000ULL, 1000000000000000ULL, 10000000000000000ULL,
+        100000000000000000ULL, 1000000000000000000ULL};
+    const bool negative = value < 0;
+    const long double magnitude = negative ? -value : value;
+    if (!(magnitude < 9.2233720368547758e18L) || decimals > 18 || decimals >= precision)
+        return false;
+    int e2 = 0;
+    const long double fraction = std::frexp(magnitude, &e2);
+    const auto m = static_cast<std::uint64_t>(std::ldexp(fraction, 64));
+    const int shift = 64 - e2; // magnitude = m / 2^shift, shift > 0 here
+
+    auto digitCount = [&](std::uint64_t v) {
+        int n = 0;
+        while (n < 19 && v >= kPow10[n])
+            ++n;
+        return n;
+    };
+    auto roundAt = [&](int k) {
+        const unsigned __int128 n = static_cast<unsigned __int128>(m) * kPow10[k];
+        if (shift >= 128)
+            return static_cast<unsigned __int128>(0);
+        unsigned __int128 q = n >> shift;
+        const unsigned __int128 rem = n - (q << shift);
+        const unsigned __int128 half = static_cast<unsigned __int128>(1) << (shift - 1);
+        if (rem > half || (rem == half && (q & 1)))
+            ++q;
+        return q;
+    };
+
+    const std::uint64_t whole = shift >= 64 ? 0 : m >> shift;
+    const int integerDigits = digitCount(whole);
+    if (integerDigits > precision)
+        return false;
+    int kept = integerDigits == 0 ? decimals : std::min(decimals, precision - integerDigits);
+    unsigned __int128 rounded = roundAt(kept);
+    auto integerPart = static_cast<std::uint64_t>(rounded / kPow10[kept]);
+    const int roundedDigits = digitCount(integerPart);
+    if (roundedDigits > integerDigits && integerDigits > 0) {
+        // Rounding carried into a new digit: one significant digit fewer after the point.
+        if (roundedDigits > precision)
+            return false;
+        const int fewer = std::min(decimals, precision - roundedDigits);
+        if (fewer != kept) {
+            kept = fewer;
+            rounded = roundAt(kept);
+            integerPart = static_cast<std::uint64_t>(rounded / kPow10[kept]);
+        }
+    }
+    const auto fractionPart = static_cast<std::uint64_t>(rounded % kPow10[kept]);
+
+    char buf[64];
+    char* p = buf;
+    if (negative && rounded != 0)
+        *p++ = '-';
+    p = std::to_chars(p, buf + 24, integerPart).ptr;
+    if (decimals > 0) {
+        *p++ = separator;
+        char* fracEnd = p + kept;
+        std::uint64_t f = fractionPart;
+        for (char* q = fracEnd; q > p;) {
+            *--q = static_cast<char>('0' + f % 10);
+            f /= 10;
+        }
+        p = fracEnd;
+        for (int i = kept; i < decimals; ++i)
+            *p++ = '0';
+    }
+    out.assign(buf, p);
+    return true;
+}
+
 } // namespace
 
 std::string FormatFixed(long double value, int precision, int decimals, char separator)
@@ -33,6 +114,9 @@ std::string FormatFixed(long double value, int precision, int decimals, char sep
         return std::isnan(value) ? "NaN" : (value < 0 ? "-INF" : "INF");
     if (value == 0)
         return zero(decimals, separator);
+    std::string small;
+    if (formatSmall(value, precision, decimals, separator, small))
+        return small;
 
     // The leading significant digits and the decimal exponent after rounding to precision.
     char sci[64];

@@ -25,11 +25,41 @@ std::int32_t HexStrToInt(std::string_view text)
 
 std::string SpacedHex(std::string_view bytes)
 {
-    std::string out;
-    out.reserve(bytes.size() * 3);
+    std::string out(bytes.size() * 3, ' ');
+    char* p = out.data();
     for (char c : bytes) {
-        appendHexByte(out, static_cast<unsigned char>(c));
-        out.push_back(' ');
+        p = writeHexByte(p, static_cast<unsigned char>(c));
+        ++p;
     }
+    return out;
+}
+
+std::string HexDigits(std::string_view bytes)
+{
+    std::string out(bytes.size() * 2, '0');
+    char* p = out.data();
+    for (char c : bytes)
+        p = writeHexByte(p, static_cast<unsigned char>(c));
+    return out;
+}
+
+std::string HexDigitsReversed(std::string_view bytes)
+{
+    std::string out(bytes.size() * 2, '0');
+    char* p = out.data();
+    for (std::size_t i = bytes.size(); i-- > 0;)
+        p = writeHexByte(p, static_cast<unsigned char>(bytes[i]));
+    return out;
+}
+
+std::string Concat(std::initializer_list<std::string_view> parts)
+{
+    std::size_t size = 0;
+    for (std::string_view part : parts)
+        size += part.size();
+    std::string out;
+    out.reserve(size);
+    for (std::string_view part : parts)
+        out.append(part);
     return out;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
@@ -10,13 +11,20 @@
 // ConversionError.
 std::int32_t HexStrToInt(std::string_view text);
 
-// Upper-case hex digits of one byte, appended to out.
-inline void appendHexByte(std::string& out, unsigned char b)
+// Writes the two upper-case hex digits of b at p; gives the position after them.
+inline char* writeHexByte(char* p, unsigned char b)
 {
     static constexpr char kDigits[] = "0123456789ABCDEF";
-    out.push_back(kDigits[b >> 4]);
-    out.push_back(kDigits[b & 15]);
+    p[0] = kDigits[b >> 4];
+    p[1] = kDigits[b & 15];
+    return p + 2;
 }
 
 // Every byte as two upper-case hex digits followed by one blank ("10 7B 01 ").
 std::string SpacedHex(std::string_view bytes);
+// Every byte as two upper-case hex digits, in the order given ("107B01").
+std::string HexDigits(std::string_view bytes);
+// Every byte as two upper-case hex digits, the last byte first ("017B10").
+std::string HexDigitsReversed(std::string_view bytes);
+// The concatenation of the parts, in one allocation.
+std::string Concat(std::initializer_list<std::string_view> parts);

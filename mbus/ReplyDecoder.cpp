@@ -42,8 +42,7 @@ DecodedReply DecodeReply(std::string_view reply, bool fullReportMode, char decim
     if (h.manufacturer == "QVX" && !fullReportMode) {
         h.status = GetStatusText(reply, false);
     } else {
-        h.status = "0x";
-        appendHexByte(h.status, byte(16));
+        h.status = "0x" + HexDigits(reply.substr(16, 1));
     }
     out.records = DecodeTelegramRecords(reply, decimalSeparator);
     return out;

@@ -8,10 +8,15 @@ namespace {
 
 constexpr std::size_t kHeaderEnd = 19;
 
-unsigned byteAt(std::string_view reply, std::size_t i)
+void requireHeader(std::string_view reply)
 {
     if (reply.size() < kHeaderEnd)
         throw std::invalid_argument("reply shorter than the telegram header");
+}
+
+unsigned byteAt(std::string_view reply, std::size_t i)
+{
+    requireHeader(reply);
     return static_cast<unsigned char>(reply[i]);
 }
 
@@ -69,11 +74,8 @@ const char* mainUnitOf(unsigned code)
 
 std::string GetTelegramId(std::string_view reply)
 {
-    std::string id;
-    id.reserve(8);
-    for (std::size_t i = 10; i >= 7; --i)
-        appendHexByte(id, static_cast<unsigned char>(byteAt(reply, i)));
-    return id;
+    requireHeader(reply);
+    return HexDigitsReversed(reply.substr(7, 4));
 }
 
 std::string GetManufacturerCode(std::string_view reply)
@@ -104,15 +106,15 @@ int GetAccessNumber(std::string_view reply)
 std::string GetStatusText(std::string_view reply, bool fullReportMode)
 {
     const unsigned status = byteAt(reply, 16);
-    std::string text;
+    char text[8] = {'0', 'x'};
     if (fullReportMode) {
-        text = "0x";
-        appendHexByte(text, static_cast<unsigned char>(status));
-        return text;
+        writeHexByte(text + 2, static_cast<unsigned char>(status));
+        return {text, 4};
     }
     static constexpr char kLetters[] = "QBMOTV";
+    std::size_t n = 0;
     for (int bit = 7; bit >= 2; --bit)
         if (status & (1u << bit))
-            text.push_back(kLetters[7 - bit]);
-    return text;
+            text[n++] = kLetters[7 - bit];
+    return {text, n};
 }

@@ -4,6 +4,7 @@
 #include "FixedFormat.h"
 #include "HexText.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
@@ -11,8 +12,9 @@ namespace {
 
 constexpr std::size_t kFirstRecord = 19;
 
-// 10^-6 .. 10^4, the multipliers of the VIF tables.
-constexpr double kPow10[] = {1e-6, 1e-5, 1e-4, 1e-3, 1e-2, 1e-1, 1.0, 1e1, 1e2, 1e3, 1e4};
+// 10^-6 .. 10^6, the multipliers of the VIF tables.
+constexpr double kPow10[] = {1e-6, 1e-5, 1e-4, 1e-3, 1e-2, 1e-1, 1.0,
+                             1e1,  1e2,  1e3,  1e4,  1e5,  1e6};
 
 double pow10(int exponent)
 {
@@ -29,37 +31,16 @@ bool hasExtension(unsigned byte)
     return SkipIfExtension(byte >> 4);
 }
 
-void appendSpacedByte(std::string& out, unsigned byte)
+// Writes v in decimal at p; gives the position after it.
+char* writeDecimal(char* p, long long v)
 {
-    appendHexByte(out, static_cast<unsigned char>(byte));
-    out.push_back(' ');
+    return std::to_chars(p, p + 24, v).ptr;
 }
 
-void appendDecimal(std::string& out, long long v)
+std::string decimalText(long long v)
 {
     char buf[24];
-    const auto r = std::to_chars(buf, buf + sizeof buf, v);
-    out.append(buf, r.ptr);
-}
-
-// The hex digits of count bytes from pos, the last byte first (b(count-1) .. b0).
-std::string hexMostSignificantFirst(std::string_view data, std::size_t pos, std::size_t count)
-{
-    std::string out;
-    out.reserve(count * 2);
-    for (std::size_t i = count; i-- > 0;)
-        appendHexByte(out, static_cast<unsigned char>(data[pos + i]));
-    return out;
-}
-
-// The hex digits of count bytes from pos, in the order received.
-std::string hexInOrder(std::string_view data, std::size_t pos, std::size_t count)
-{
-    std::string out;
-    out.reserve(count * 2);
-    for (std::size_t i = 0; i < count; ++i)
-        appendHexByte(out, static_cast<unsigned char>(data[pos + i]));
-    return out;
+    return {buf, writeDecimal(buf, v)};
 }
 
 // Unsigned little-endian integer of count bytes.
@@ -108,6 +89,19 @@ void setPrimary(VifMeaning& m, const char* unit, double multiplier, const char* 
 
 } // namespace
 
+std::string RecordRow::reportLine() const
+{
+    const auto& c = cells;
+    if (c[ColNumber].empty())
+        return {};
+    if (manufacturerData) {
+        const char difText[2] = {"0123456789ABCDEF"[dif >> 4], "0123456789ABCDEF"[dif & 15]};
+        return Concat({"DIF:", std::string_view(difText, 2), ", Manufacturer specific: ", c[ColValue]});
+    }
+    return Concat({"DIF,DIFE=", c[ColDif], "; VIF, VIFE=", c[ColVif], " ", c[ColVife], "; ",
+                   functionText, ", ", c[ColValue], " ", c[ColUnit], ", ", c[ColDescription]});
+}
+
 std::size_t DifDataLength(unsigned code)
 {
     static constexpr std::size_t kLength[16] = {0, 1, 2, 3, 4, 4, 6, 8, 0, 1, 2, 3, 4, 5, 6, 0};
@@ -145,14 +139,17 @@ DifFunction DifFunctionText(unsigned highDigit)
 
 std::string DifeText(std::uint8_t dife)
 {
-    std::string text = "Storage is: ";
+    static constexpr std::string_view kStorage = "Storage is: ";
+    static constexpr std::string_view kTariff = ", Tariff is: ";
+    char text[32];
+    char* p = std::copy(kStorage.begin(), kStorage.end(), text);
     const unsigned storage = dife & 0x0Fu;
     if (storage < 10)
-        text.push_back(static_cast<char>('0' + storage));
-    text += ", Tariff is: ";
-    text.push_back(static_cast<char>('0' + ((dife >> 4) & 3u)));
-    text.push_back(' ');
-    return text;
+        *p++ = static_cast<char>('0' + storage);
+    p = std::copy(kTariff.begin(), kTariff.end(), p);
+    *p++ = static_cast<char>('0' + ((dife >> 4) & 3u));
+    *p++ = ' ';
+    return {text, p};
 }
 
 std::string VifExtFDText(std::uint8_t vife)
@@ -163,14 +160,10 @@ std::string VifExtFDText(std::uint8_t vife)
     if (v <= 0x07)
         return "Debit in currency units";
     if (v >= 0x40 && v <= 0x4F) {
-        std::string text = "Volts, 10^";
-        appendDecimal(text, static_cast<long long>(v & 0x0Fu) - 9);
-        return text;
+        return "Volts, 10^" + decimalText(static_cast<long long>(v & 0x0Fu) - 9);
     }
     if (v >= 0x50 && v <= 0x55) {
-        std::string text = "Ampers, 10^";
-        appendDecimal(text, static_cast<long long>(v & 0x0Fu) - 12);
-        return text;
+        return "Ampers, 10^" + decimalText(static_cast<long long>(v & 0x0Fu) - 12);
     }
     switch (v) {
     case 0x08: return "Access Number";
@@ -316,29 +309,31 @@ std::string DecodeDateTime(std::string_view data, std::uint8_t vif, std::size_t 
     const unsigned day = b0 & 0x1Fu;
     const unsigned month = b1 & 0x0Fu;
     const unsigned year = ((b1 & 0xF0u) >> 1) + ((b0 & 0xE0u) >> 5);
-    std::string text;
+    char text[32];
+    char* p = text;
     if (withTime) {
         const unsigned minute = at(data, dataPos) & 0x3Fu;
         const unsigned hour = at(data, dataPos + 1) & 0x1Fu;
-        appendDecimal(text, hour);
-        text.push_back(':');
+        p = writeDecimal(p, hour);
+        *p++ = ':';
         if (minute < 10)
-            text.push_back('0');
-        appendDecimal(text, minute);
-        text += ", ";
+            *p++ = '0';
+        p = writeDecimal(p, minute);
+        *p++ = ',';
+        *p++ = ' ';
     }
-    appendDecimal(text, day);
-    text.push_back('.');
-    appendDecimal(text, month);
-    text.push_back('.');
-    appendDecimal(text, year);
-    return text;
+    p = writeDecimal(p, day);
+    *p++ = '.';
+    p = writeDecimal(p, month);
+    *p++ = '.';
+    p = writeDecimal(p, year);
+    return {text, p};
 }
 
 std::string HexToBinStr(std::string_view hex)
 {
-    std::string bits;
-    bits.reserve(hex.size() * 4);
+    std::string bits(hex.size() * 4, '0');
+    char* p = bits.data();
     for (char c : hex) {
         unsigned d;
         if (c >= '0' && c <= '9')
@@ -350,7 +345,7 @@ std::string HexToBinStr(std::string_view hex)
         else
             throw ConversionError(std::string(hex));
         for (int bit = 3; bit >= 0; --bit)
-            bits.push_back((d >> bit) & 1u ? '1' : '0');
+            *p++ = (d >> bit) & 1u ? '1' : '0';
     }
     return bits;
 }
@@ -433,14 +428,14 @@ RecordValue DecodeRecordValue(std::string_view data, std::size_t difPos, std::si
         if (l <= 0xBF)
             r.value.assign(data.substr(first, n));
         else if (l <= 0xCF)
-            r.value = hexInOrder(data, first, n);
+            r.value = HexDigits(data.substr(first, n));
         else if (l <= 0xDF)
-            r.value = "-" + hexInOrder(data, first, n);
+            r.value = "-" + HexDigits(data.substr(first, n));
         else if (l <= 0xEF)
-            r.value = "0x" + hexInOrder(data, first, n);
+            r.value = "0x" + HexDigits(data.substr(first, n));
         else if (l <= 0xFA)
             r.value = "Floating point, to be defined in the future, but hex is: 0x"
-                + hexInOrder(data, first, n);
+                + HexDigits(data.substr(first, n));
         else
             r.value = "Reserved for future use? ";
         return r;
@@ -466,7 +461,7 @@ RecordValue DecodeRecordValue(std::string_view data, std::size_t difPos, std::si
         break;
     case 0x3:
         if (fabricationNo)
-            r.value = "00" + hexMostSignificantFirst(data, dataPos, 3);
+            r.value = "00" + HexDigitsReversed(data.substr(dataPos, 3));
         else
             r.value = scaled(static_cast<long double>(littleEndian(data, dataPos, 3)), multiplier,
                              11, separator);
@@ -485,12 +480,12 @@ RecordValue DecodeRecordValue(std::string_view data, std::size_t difPos, std::si
         break;
     }
     case 0x5:
-        r.value = BinStrToFloatText(HexToBinStr(hexMostSignificantFirst(data, dataPos, 4)),
+        r.value = BinStrToFloatText(HexToBinStr(HexDigitsReversed(data.substr(dataPos, 4))),
                                     multiplier, separator);
         break;
     case 0x7:
         r.value = "64-bit integer not supported, but hex is: 0x"
-            + hexMostSignificantFirst(data, dataPos, 8);
+            + HexDigitsReversed(data.substr(dataPos, 8));
         break;
     case 0x8:
         r.value = "Unrecognizable DIF, not decoded ";
@@ -501,7 +496,7 @@ RecordValue DecodeRecordValue(std::string_view data, std::size_t difPos, std::si
     case 0xC:
     case 0xE: {
         if (fabricationNo && (code == 0xB || code == 0xC || code == 0xE)) {
-            r.value = hexMostSignificantFirst(data, dataPos, len);
+            r.value = HexDigitsReversed(data.substr(dataPos, len));
             break;
         }
         static constexpr int kPrecision[16] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 8, 8, 11, 13, 0, 15, 0};
@@ -527,25 +522,18 @@ std::vector<RecordRow> DecodeTelegramRecords(std::string_view reply, char separa
     const std::size_t end = data.size();
     std::size_t pos = kFirstRecord;
     long long number = 1;
+    rows.reserve((end - pos) / 4 + 1); // a typical record has four bytes or more
 
     while (pos < end) {
         const unsigned dif = at(data, pos);
-        RecordRow row;
-        auto& c = row.cells;
-        appendDecimal(c[ColNumber], number);
-
         if ((dif & 0x0Fu) == 0x0F) {
             // Manufacturer data: every byte after the DIF up to the checksum.
-            std::string& value = c[ColValue];
-            value.reserve((end - pos - 1) * 3);
-            for (std::size_t i = pos + 1; i < end; ++i)
-                appendSpacedByte(value, at(data, i));
-            c[ColDescription] = "Manf. secific";
-            row.reportLine = "DIF:";
-            appendHexByte(row.reportLine, static_cast<unsigned char>(dif));
-            row.reportLine += ", Manufacturer specific: ";
-            row.reportLine += value;
-            rows.push_back(std::move(row));
+            RecordRow& row = rows.emplace_back();
+            row.cells[ColNumber] = decimalText(number);
+            row.cells[ColValue] = SpacedHex(data.substr(pos + 1));
+            row.cells[ColDescription] = "Manf. secific";
+            row.dif = static_cast<std::uint8_t>(dif);
+            row.manufacturerData = true;
             break;
         }
 
@@ -587,33 +575,20 @@ std::vector<RecordRow> DecodeTelegramRecords(std::string_view reply, char separa
         VifMeaning meaning = DecodeVif(vif, vifeByte, text);
         RecordValue value = DecodeRecordValue(data, pos, dataPos, vif, meaning.multiplier, separator);
 
+        // Rows are built in place: a row is eight strings.
+        RecordRow& row = rows.emplace_back();
+        auto& c = row.cells;
+        c[ColNumber] = decimalText(number);
         c[ColValue] = std::move(value.value);
         c[ColUnit] = std::move(meaning.unit);
         c[ColDescription] = std::move(meaning.description);
-        for (std::size_t i = pos; i <= lastDif; ++i)
-            appendSpacedByte(c[ColDif], at(data, i));
-        appendHexByte(c[ColVif], vif);
-        for (std::size_t i = firstVife; vifes && i < dataPos; ++i)
-            appendSpacedByte(c[ColVife], at(data, i));
+        c[ColDif] = SpacedHex(data.substr(pos, lastDif + 1 - pos));
+        c[ColVif] = HexDigits(data.substr(vifPos, 1));
+        if (vifes)
+            c[ColVife] = SpacedHex(data.substr(firstVife, dataPos - firstVife));
 
-        std::string& line = row.reportLine;
-        line.reserve(48 + c[ColDif].size() + c[ColVife].size() + value.functionText.size()
-                     + c[ColValue].size() + c[ColUnit].size() + c[ColDescription].size());
-        line += "DIF,DIFE=";
-        line += c[ColDif];
-        line += "; VIF, VIFE=";
-        line += c[ColVif];
-        line += ' ';
-        line += c[ColVife];
-        line += "; ";
-        line += value.functionText;
-        line += ", ";
-        line += c[ColValue];
-        line += ' ';
-        line += c[ColUnit];
-        line += ", ";
-        line += c[ColDescription];
-        rows.push_back(std::move(row));
+        row.dif = static_cast<std::uint8_t>(dif);
+        row.functionText = std::move(value.functionText);
 
         if (value.truncated)
             break;

@@ -23,8 +23,15 @@ enum RecordColumn : std::size_t {
 
 struct RecordRow {
     std::array<std::string, RecordColumnCount> cells;
-    // The record as a line of the detailed report.
-    std::string reportLine;
+    // The DIF's function text, with its first DIFE described.
+    std::string functionText;
+    std::uint8_t dif = 0;
+    // The rest of the telegram as manufacturer data (DIF xF).
+    bool manufacturerData = false;
+
+    // The record as a line of the detailed report; empty for the empty row. Built on request,
+    // as only the report needs it.
+    std::string reportLine() const;
 };
 
 // Data length in bytes of the DIF's data-field code (its low four bits): 0 for 0 and 8, 1 for 1
