@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <charconv>
+#include <cstring>
+#include <random>
+
 namespace {
 
 struct FixedCase {
@@ -34,6 +38,10 @@ TEST(FormatFixedNumbers, RoundsToSignificantDigitsThenPadsDecimals)
         {-0.0001L, 8, 3, "0.000"},
         {-123.4567L, 8, 3, "-123.457"},
         {5.9e-39L, 9, 5, "0.00000"},
+        // exact ties round to the even digit
+        {0.015625L, 9, 5, "0.01562"},
+        {0.046875L, 9, 5, "0.04688"},
+        {2.5L, 8, 0, "2"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(FormatFixed(c.value, c.precision, c.decimals, '.'), c.text)
@@ -61,6 +69,57 @@ TEST(FormatFixedNumbers, UsesTheGivenSeparator)
     EXPECT_EQ(FormatFixed(12.345L, 13, 3, ','), "12,345");
     EXPECT_EQ(FormatFixed(123456789.0L, 8, 0, ','), "1,2345679E+8");
     EXPECT_EQ(FormatFixed(7.0L, 8, 0, ','), "7");
+}
+
+// The same format from the standard conversions: significant digits first (for the exponent),
+// then the decimals that remain.
+std::string viaStandardConversions(long double v, int precision, int decimals)
+{
+    char sci[64];
+    const auto s = std::to_chars(sci, sci + sizeof sci, v, std::chars_format::scientific, precision - 1);
+    const char* e = static_cast<const char*>(std::memchr(sci, 'e', static_cast<std::size_t>(s.ptr - sci)));
+    int exponent = 0;
+    std::from_chars(e + (e[1] == '+' ? 2 : 1), s.ptr, exponent);
+    if (exponent + 1 > precision)
+        return {}; // exponent form, not compared here
+    const int kept = std::min(decimals, precision - 1 - exponent);
+    char fixed[96];
+    const auto f = std::to_chars(fixed, fixed + sizeof fixed, v, std::chars_format::fixed, kept);
+    std::string out(fixed, f.ptr);
+    if (kept < decimals)
+        out += (kept == 0 ? "." : "") + std::string(static_cast<std::size_t>(decimals - kept), '0');
+    if (out.find_first_of("123456789") == std::string::npos && out[0] == '-')
+        out.erase(0, 1);
+    return out;
+}
+
+TEST(FormatFixedNumbers, AgreesWithTheStandardConversionsOverDecodedValues)
+{
+    // Integers of the data fields times the multipliers of the VIF tables, in the formats the
+    // decoder uses, short of the exponent form.
+    std::mt19937_64 random(77);
+    const double multipliers[] = {1e-6, 1e-5, 1e-4, 1e-3, 1e-2, 1e-1, 1.0, 1e1, 1e2, 1e3, 1e4, 0.1, 0.001};
+    const struct {
+        int precision, decimals;
+        long long range;
+    } formats[] = {{8, 3, 255}, {8, 3, 65535}, {11, 3, 16777215}, {13, 3, 2147483648LL},
+                   {13, 3, 140737488355328LL}, {15, 3, 999999999999LL}, {8, 0, 99999999}, {9, 5, 16777216}};
+    int compared = 0;
+    for (const auto& fmt : formats) {
+        std::uniform_int_distribution<long long> value(-fmt.range, fmt.range);
+        for (double m : multipliers) {
+            for (int i = 0; i < 400; ++i) {
+                const long double v = static_cast<long double>(value(random)) * static_cast<long double>(m);
+                const std::string expected = viaStandardConversions(v, fmt.precision, fmt.decimals);
+                if (expected.empty())
+                    continue;
+                ASSERT_EQ(FormatFixed(v, fmt.precision, fmt.decimals, '.'), expected)
+                    << static_cast<double>(v) << " P" << fmt.precision << " D" << fmt.decimals;
+                ++compared;
+            }
+        }
+    }
+    EXPECT_GT(compared, 30000);
 }
 
 } // namespace
