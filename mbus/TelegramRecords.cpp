@@ -378,6 +378,11 @@ RecordValue DecodeRecordValue(std::string_view data, std::size_t difPos, std::si
                               std::uint8_t vif, double multiplier, char separator)
 {
     RecordValue r;
+    if (difPos >= data.size()) {
+        r.truncated = true;
+        r.value = "Exception ";
+        return r;
+    }
     const unsigned dif = at(data, difPos);
     const unsigned code = dif & 0x0Fu;
     const DifFunction function = DifFunctionText(dif >> 4);

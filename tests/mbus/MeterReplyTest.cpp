@@ -85,11 +85,13 @@ TEST(ProcessMeterReplyLog, ShortAndEmptyRepliesLogOnlyTheRespondLine)
     RecordingStep step;
     EXPECT_FALSE(ProcessMeterReply(log, "", false, '.', state, &step));
     EXPECT_FALSE(ProcessMeterReply(log, hexBytes("E5"), false, '.', state, &step));
+    EXPECT_FALSE(ProcessMeterReply(log, hexBytes("68 01 01 68 08 01 16"), false, '.', state, &step));
     EXPECT_FALSE(ProcessMeterReply(log, hexBytes("68 04 04 68 08 01 70 08 81 16"), false, '.', state, &step));
-    ASSERT_EQ(log.count(), 3u);
+    ASSERT_EQ(log.count(), 4u);
     EXPECT_EQ(log.line(0), "Respond: ");
     EXPECT_EQ(log.line(1), "Respond: E5 ");
-    EXPECT_EQ(log.line(2), "Respond: 68 04 04 68 08 01 70 08 81 16 ");
+    EXPECT_EQ(log.line(2), "Respond: 68 01 01 68 08 01 16 ");
+    EXPECT_EQ(log.line(3), "Respond: 68 04 04 68 08 01 70 08 81 16 ");
     EXPECT_EQ(step.calls, 0);
     EXPECT_TRUE(state.GridFullTelegram.empty());
 }

@@ -461,6 +461,7 @@ TEST(TruncatedRecords, PiecesRefuseDataThatIsNotThere)
     EXPECT_EQ(whole.value, "12.345");
     EXPECT_EQ(whole.dataLength, 4u);
     EXPECT_EQ(whole.functionText, "Instantenous value ");
+    EXPECT_TRUE(DecodeRecordValue(record, 5, 6, 0x13, 1.0, '.').truncated);
 }
 
 } // namespace
