@@ -284,6 +284,13 @@ TEST_F(Simulator, ConfigurationOverThePortChangesTheMeter)
     ASSERT_TRUE(port.write(longFrame(0x73, 5, 0x51, hexBytes("0C 79 21 43 65 87"))));
     ASSERT_EQ(port.read(1, 2s), hexBytes("E5"));
     EXPECT_EQ(sim.meter(heat).idText(), "87654321");
+    ASSERT_TRUE(sim.waitForFrames(1, 2s));
+    const SimLogEntry written = sim.frames()[0];
+    EXPECT_TRUE(written.isLongFrame(0x73, 0x51));
+    EXPECT_TRUE(written.isLongFrame());
+    EXPECT_FALSE(written.isLongFrame(0x53));
+    EXPECT_FALSE(written.isLongFrame(-1, 0x52));
+    EXPECT_FALSE(written.isReqUd2());
     ASSERT_TRUE(port.write(shortFrame(0x7B, 5)));
     const std::string t = port.read(sim.meter(heat).telegram().size(), 2s);
     EXPECT_EQ(t.substr(7, 4), hexBytes("21 43 65 87"));
