@@ -1,0 +1,149 @@
+// mbus_sim as a person runs it: from a meters file, into a program folder, until stopped.
+#include "PtyPair.h"
+#include "TelegramBuilder.h"
+#include "WaitUntil.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <poll.h>
+#include <spawn.h>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace {
+
+using namespace std::chrono_literals;
+
+struct Child {
+    pid_t pid = -1;
+    int out = -1; // the program's standard output and error
+};
+
+Child spawn(const std::vector<std::string>& args)
+{
+    int pipeFds[2];
+    if (::pipe2(pipeFds, O_CLOEXEC) != 0)
+        return {};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
+    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 2);
+    std::vector<char*> argv;
+    for (const std::string& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    Child run;
+    if (posix_spawn(&run.pid, MBUS_SIM_PATH, &actions, nullptr, argv.data(), environ) != 0)
+        run.pid = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(pipeFds[1]);
+    run.out = pipeFds[0];
+    return run;
+}
+
+// Everything the program wrote until it closed its output.
+std::string readAll(int fd)
+{
+    std::string text;
+    char buf[1024];
+    for (;;) {
+        pollfd p {fd, POLLIN, 0};
+        if (::poll(&p, 1, 5000) <= 0)
+            break;
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n <= 0)
+            break;
+        text.append(buf, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return text;
+}
+
+int waitExit(pid_t pid)
+{
+    int status = 0;
+    if (::waitpid(pid, &status, 0) != pid)
+        return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+class TempDir {
+public:
+    TempDir()
+    {
+        std::string pattern = (std::filesystem::temp_directory_path() / "ferolt-mbussim-XXXXXX").string();
+        if (::mkdtemp(pattern.data()))
+            path = pattern;
+    }
+    ~TempDir()
+    {
+        std::error_code ec;
+        std::filesystem::remove_all(path, ec);
+    }
+    std::filesystem::path path;
+};
+
+TEST(MbusSimProgram, AnswersPrintsAndUnlinksOnStop)
+{
+    TempDir dir;
+    ASSERT_FALSE(dir.path.empty());
+    {
+        std::ofstream(dir.path / "meters.txt") << "# one meter\naddr=1 id=12345678 mfr=ABC records=0C1378563412\n";
+    }
+    const auto link = dir.path / "folder" / "ports" / "COM2";
+    Child run = spawn({"mbus_sim", (dir.path / "meters.txt").string(), (dir.path / "folder").string(), "COM2"});
+    ASSERT_GT(run.pid, 0);
+    ASSERT_TRUE(waitUntil([&] { return std::filesystem::is_symlink(link); }, 10s));
+
+    const int fd = ::open(link.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    const std::string req = shortFrame(0x7B, 1);
+    ASSERT_EQ(::write(fd, req.data(), req.size()), static_cast<ssize_t>(req.size()));
+    std::string reply;
+    ASSERT_TRUE(waitUntil([&] {
+        char buf[300];
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n > 0)
+            reply.append(buf, static_cast<std::size_t>(n));
+        return reply.size() >= 27;
+    }, 10s));
+    ::close(fd);
+    EXPECT_EQ(reply.substr(7, 4), hexBytes("78 56 34 12"));
+
+    ASSERT_EQ(::kill(run.pid, SIGTERM), 0);
+    const std::string output = readAll(run.out);
+    EXPECT_EQ(waitExit(run.pid), 0) << output;
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link))) << output;
+    EXPECT_NE(output.find("Frame 10 7B 01 7C 16  (REQ_UD2 to 1; telegram)"), std::string::npos) << output;
+    EXPECT_NE(output.find("Reply 68 15 15 68 08 01 72 78 56 34 12"), std::string::npos) << output;
+}
+
+TEST(MbusSimProgram, RefusesABadMetersFileWithItsLine)
+{
+    TempDir dir;
+    {
+        std::ofstream(dir.path / "meters.txt") << "addr=1 id=12345678\naddr=300 id=1\n";
+    }
+    Child run = spawn({"mbus_sim", (dir.path / "meters.txt").string(), dir.path.string()});
+    ASSERT_GT(run.pid, 0);
+    const std::string output = readAll(run.out);
+    EXPECT_EQ(waitExit(run.pid), 1);
+    EXPECT_NE(output.find("line 2: addr=300"), std::string::npos) << output;
+    EXPECT_FALSE(std::filesystem::exists(dir.path / "ports"));
+
+    Child usage = spawn({"mbus_sim"});
+    ASSERT_GT(usage.pid, 0);
+    EXPECT_NE(readAll(usage.out).find("usage: mbus_sim"), std::string::npos);
+    EXPECT_EQ(waitExit(usage.pid), 2);
+}
+
+} // namespace
