@@ -1,0 +1,56 @@
+#include "AtomicFile.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+
+namespace {
+
+WriteResult failed(QSaveFile& file, const std::string& path, const std::string& reason)
+{
+    file.cancelWriting();
+    return {false, path + ": " + reason};
+}
+
+std::string reasonOf(const QSaveFile& file)
+{
+    return file.errorString().toLocal8Bit().toStdString();
+}
+
+} // namespace
+
+WriteResult writeFileAtomically(const std::string& path, std::string_view bytes, std::optional<unsigned> mode)
+{
+    QSaveFile file(QFile::decodeName(QByteArray::fromStdString(path)));
+    if (!file.open(QIODevice::WriteOnly))
+        return {false, path + ": " + reasonOf(file)};
+    if (mode && ::fchmod(file.handle(), static_cast<mode_t>(*mode)) != 0)
+        return failed(file, path, std::strerror(errno));
+
+    const char* data = bytes.data();
+    qint64 left = static_cast<qint64>(bytes.size());
+    while (left > 0) {
+        const qint64 written = file.write(data, left);
+        if (written <= 0)
+            return failed(file, path, reasonOf(file));
+        data += written;
+        left -= written;
+    }
+    if (!file.flush())
+        return failed(file, path, reasonOf(file));
+    if (file.error() != QFileDevice::NoError)
+        return failed(file, path, reasonOf(file));
+    if (!file.commit())
+        return {false, path + ": " + reasonOf(file)};
+    return {true, {}};
+}
+
+FileWriter atomicFileWriter(std::optional<unsigned> mode)
+{
+    return [mode](const std::string& path, std::string_view bytes) {
+        return writeFileAtomically(path, bytes, mode);
+    };
+}

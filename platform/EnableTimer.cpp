@@ -1,0 +1,9 @@
+#include "EnableTimer.h"
+
+#include <QTimer>
+
+void enableTimer(QTimer& timer)
+{
+    if (!timer.isActive())
+        timer.start();
+}

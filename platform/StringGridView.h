@@ -1,0 +1,51 @@
+#pragma once
+
+#include "StringGrid.h"
+#include "StringGridModel.h"
+
+#include <QTableView>
+
+#include <memory>
+
+// A window's table: owns its StringGrid and shows it. Row 0 is the header; a click or the
+// arrow keys select a whole data row (the grid's selectCell, so its select listener runs);
+// only one row is selected; nothing is edited; rows are 20 pixels high. A press of any but
+// the left button leaves the selection alone: with mousePressed a window opens its context
+// menu there. The view's selection follows the grid's, whoever moves it.
+//
+//     auto* Grid_vantrel = new StringGridView(11, 2, page);
+//     Grid_vantrel->grid().setSelectListener([this](int c, int r) { Grid_vantrelSelectCell(c, r); });
+//     connect(Grid_vantrel, &StringGridView::mousePressed, this, &TForm11::Grid_vantrelMouseDown);
+class StringGridView : public QTableView {
+    Q_OBJECT
+public:
+    static constexpr int kRowHeight = 20;
+
+    explicit StringGridView(int colCount = 5, int rowCount = 2, QWidget* parent = nullptr);
+    ~StringGridView() override;
+
+    StringGrid& grid() { return grid_; }
+    const StringGrid& grid() const { return grid_; }
+    // The grid row at a viewport position, or -1 (the header and empty space give -1).
+    int gridRowAt(const QPoint& viewportPos) const;
+
+signals:
+    // Any press or release of a mouse button over the cells; pos in viewport coordinates.
+    void mousePressed(Qt::MouseButton button, const QPoint& pos, const QPoint& globalPos);
+    void mouseReleased(Qt::MouseButton button, const QPoint& pos, const QPoint& globalPos);
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+
+private:
+    void showGridSelection();
+
+    StringGrid grid_;
+    std::unique_ptr<StringGridModel> model_;
+    bool userMove_ = false;    // the current index changes by the user's click or key
+    bool showing_ = false;     // the current index changes to show the grid's selection
+};
