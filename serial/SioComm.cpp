@@ -200,6 +200,7 @@ void TSioComm::CreateThreads()
         c.Mask = mask;
         c.ReadSize = buffers_.ReadSize();
         c.TxWritten = directWrite_ ? &txWritten_ : nullptr;
+        c.RxConsumed = &rxConsumed_;
         c.Priority = eventPriority_;
         eventThread_ = std::make_unique<TSioCommEventThread>(*this, owner_, c);
     }
@@ -434,8 +435,10 @@ int TSioComm::Read(void* buffer, int count)
         return 0;
     for (;;) {
         const ssize_t n = os_.read(fd, buffer, static_cast<std::size_t>(count));
-        if (n >= 0)
+        if (n >= 0) {
+            rxConsumed_ += static_cast<std::uint64_t>(n);
             return static_cast<int>(n);   // 0 after a hang-up
+        }
         const int error = errno;
         if (error == EINTR)
             continue;

@@ -202,7 +202,8 @@ private:
     std::atomic<int> handle_ {-1};
     mutable TSioCriticalSection writeLock_;
     mutable TSioCriticalSection readLock_;
-    TSioWaitEvent txWritten_;   // a direct write happened: the event thread watches the drain
+    TSioWaitEvent txWritten_;
+    std::atomic<std::uint64_t> rxConsumed_ {0};   // bytes Read has taken, for the event thread   // a direct write happened: the event thread watches the drain
     std::unique_ptr<TSioCommEventThread> eventThread_;
     std::unique_ptr<TSioCommWriteThread> writeThread_;
     std::shared_ptr<TSioCommWriteQueue> writeQueue_;   // under the write lock

@@ -5,6 +5,7 @@
 
 #include <OwnerDispatcher.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <linux/serial.h>
 #include <poll.h>
@@ -77,7 +78,9 @@ void TSioCommEventThread::Execute(std::stop_token stop)
     serial_icounter_struct counts {};
     bool watchCounts = (mask & (EV_ERR | EV_BREAK)) != 0 && os.ioctl(fd, TIOCGICOUNT, &counts) == 0;
 
-    long inputSeen = 0;       // FIONREAD at the last look; EV_RXCHAR only when it grew
+    long inputSeen = 0;              // FIONREAD at the last look
+    // Bytes arrived at the last look; EV_RXCHAR when it grew.
+    std::uint64_t arrivedSeen = config_.RxConsumed ? config_.RxConsumed->load() : 0;
     bool txPending = false;   // written and not yet drained
     bool deviceGone = false;  // hang-up or error: the descriptor stays ready, stop polling it
 
@@ -118,10 +121,15 @@ void TSioCommEventThread::Execute(std::stop_token stop)
 
         std::uint32_t events = 0;
         if (watchInput) {
+            // The consumed count first: a read between the two looks then hides an arrival
+            // only until the next look, which comes while bytes are queued.
+            const std::uint64_t consumed = config_.RxConsumed ? config_.RxConsumed->load() : 0;
             int queued = 0;
             if (os.ioctl(fd, FIONREAD, &queued) == 0) {
-                if (queued > inputSeen)
+                const std::uint64_t arrived = consumed + static_cast<std::uint64_t>(std::max(queued, 0));
+                if (arrived > arrivedSeen && queued > 0)
                     events |= EV_RXCHAR;
+                arrivedSeen = arrived;
                 if (fullMark > 0 && queued >= fullMark && inputSeen < fullMark)
                     events |= EV_RX80FULL;
                 inputSeen = queued;

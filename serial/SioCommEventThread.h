@@ -3,6 +3,7 @@
 #include "SioObjects.h"
 #include "SioTypes.h"
 
+#include <atomic>
 #include <cstdint>
 #include <stop_token>
 #include <thread>
@@ -28,6 +29,9 @@ public:
         std::int32_t ReadSize = 0;
         // Set by every direct write: the output is to be watched until it has drained.
         TSioWaitEvent* TxWritten = nullptr;
+        // Bytes taken from the input queue so far: with FIONREAD it gives the bytes arrived,
+        // so an arrival is seen also when a read took as much in between.
+        const std::atomic<std::uint64_t>* RxConsumed = nullptr;
         TThreadPriority Priority = tpNormal;
     };
 
