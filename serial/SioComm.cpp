@@ -450,6 +450,8 @@ int TSioComm::Read(void* buffer, int count)
 
 bool TSioComm::WriteText(std::string_view text)
 {
+    if (text.size() > 0x7FFFFFFF)
+        return false;
     return Write(text.data(), static_cast<int>(text.size())) == static_cast<int>(text.size());
 }
 

@@ -425,3 +425,24 @@ TEST_F(SioPort, HangUpEndsWritesWithAnErrorAndReadsWithNothing)
     char b[4];
     EXPECT_EQ(comm.Read(b, 4), 0);
 }
+
+TEST_F(SioPort, LoadedOpensOnlyWithAutoOpenAndDestroyingClosesWithoutOnClose)
+{
+    comm.Loaded();
+    EXPECT_FALSE(comm.Active());
+    int closes = 0;
+    const int fds = countEntries("/proc/self/fd");
+    {
+        TSioComm second(owner, &os);
+        second.SetDeviceName(pty.slavePath());
+        second.SetAutoOpen(true);
+        second.OnClose = [&](TSioComm&) { ++closes; };
+        second.Loaded();
+        EXPECT_TRUE(second.Active());
+        EXPECT_GT(countEntries("/proc/self/fd"), fds);
+    }
+    EXPECT_EQ(closes, 0);
+    EXPECT_EQ(countEntries("/proc/self/fd"), fds);
+    comm.Open();
+    EXPECT_TRUE(comm.Active()) << "the lock went with the destroyed component's descriptor";
+}

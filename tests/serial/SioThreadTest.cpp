@@ -218,6 +218,42 @@ TEST_F(SioThreads, HandlerExceptionsGoToTheHookAndTheThreadGoesOn)
               (std::vector<std::string> {"open handler failed", "handler failed", "handler failed"}));
 }
 
+TEST_F(SioThreads, ClientsTakeTheBytesAndTheEvents)
+{
+    struct Client : TSioCommClient {
+        std::string bytes;
+        std::uint32_t mask = 0;
+        void RxBuf(const char* b, int n) override { bytes.append(b, static_cast<std::size_t>(n)); }
+        void Events(std::uint32_t m) override { mask |= m; }
+    };
+    Client client;
+    int rxChar = 0, rxBuf = 0, full = 0;
+    comm.OnRxChar = [&](TSioComm&, int) { ++rxChar; };
+    comm.OnRxBuf = [&](TSioComm&, const char*, int n) { rxBuf += n; };
+    comm.OnRx80Full = [&](TSioComm&) { ++full; };
+    comm.SetMonitorEvents({ceRxChar, ceRx80Full});
+    TSioBuffers b;
+    b.SetReadSize(10);
+    comm.SetBuffers(b);
+    comm.AddClient(client);
+    EXPECT_EQ(client.Comm(), &comm);
+    comm.SetDirectWrite(true);
+    comm.Open();
+    pty.writeMaster("12345678");   // 80 % of ReadSize
+    ASSERT_TRUE(owner.pumpUntil([&] { return client.bytes.size() == 8 && full == 1; }));
+    EXPECT_EQ(client.bytes, "12345678");
+    EXPECT_EQ(rxBuf, 8);
+    EXPECT_EQ(rxChar, 0) << "with a client the bytes go to it, not to OnRxChar";
+    EXPECT_EQ(client.mask, EV_RX80FULL);
+    EXPECT_EQ(comm.InQueCount(), 0);
+
+    comm.RemoveClient(client);
+    EXPECT_EQ(client.Comm(), nullptr);
+    pty.writeMaster("9");
+    ASSERT_TRUE(owner.pumpUntil([&] { return rxChar == 1; }));
+    EXPECT_EQ(comm.ReadText(), "9");
+}
+
 TEST_F(SioThreads, QueueTakesWriteSizeAtOnceAndRefusesMoreAfterTheTimeout)
 {
     comm.FlowControl().SetXonXoffOut(true);
