@@ -277,8 +277,7 @@ void TSioComm::ApplyDCB()
     const int fd = handle_.load();
     const TSioDcb dcb = BuildDcb();
     termios current {};
-    if (os_.tcgetattr(fd, &current) != 0)
-        RaiseCommError(kDcbError, errno);
+    CheckResult(os_.tcgetattr(fd, &current) == 0, kDcbError);
     TSioTermiosPlan plan = DcbToTermios(dcb, current);
     // Speed 0 (B0) would hang up the line: refuse it and leave the device as it is.
     if (!plan.SpeedValid)
@@ -316,14 +315,12 @@ void TSioComm::SetTimeouts()
     // Reads return at once with what is queued: O_NONBLOCK with VMIN 0 and VTIME 0.
     const int fd = handle_.load();
     termios t {};
-    if (os_.tcgetattr(fd, &t) != 0)
-        RaiseCommError(kTimeoutsError, errno);
+    CheckResult(os_.tcgetattr(fd, &t) == 0, kTimeoutsError);
     if (t.c_cc[VMIN] == 0 && t.c_cc[VTIME] == 0)
         return;
     t.c_cc[VMIN] = 0;
     t.c_cc[VTIME] = 0;
-    if (os_.tcsetattr(fd, TCSANOW, &t) != 0)
-        RaiseCommError(kTimeoutsError, errno);
+    CheckResult(os_.tcsetattr(fd, TCSANOW, &t) == 0, kTimeoutsError);
 }
 
 void TSioComm::UpdateEventMask()
@@ -491,8 +488,7 @@ void TSioComm::GetComStat(std::uint32_t& errors, TSioComStat& status)
     if (fd < 0)
         return;
     int queued = 0;
-    if (os_.ioctl(fd, FIONREAD, &queued) != 0)
-        RaiseCommError(kStatError, errno);
+    CheckResult(os_.ioctl(fd, FIONREAD, &queued) == 0, kStatError);
     status.cbInQue = static_cast<std::uint32_t>(std::max(queued, 0));
     int outQueue = 0;
     if (os_.ioctl(fd, TIOCOUTQ, &outQueue) == 0)
@@ -545,8 +541,7 @@ void TSioComm::Purge(std::uint32_t flags)
     const bool tx = (flags & PURGE_TXCLEAR) != 0;
     if (!rx && !tx)
         return;   // the abort bits: nothing is ever pending here
-    if (os_.tcflush(fd, rx && tx ? TCIOFLUSH : rx ? TCIFLUSH : TCOFLUSH) != 0)
-        RaiseCommError(kPurgeError, errno);
+    CheckResult(os_.tcflush(fd, rx && tx ? TCIOFLUSH : rx ? TCIFLUSH : TCOFLUSH) == 0, kPurgeError);
 }
 
 // --- events, on the owner's thread ---

@@ -1,5 +1,6 @@
 #include "SioCommError.h"
 
+#include <cerrno>
 #include <cstring>
 
 std::string SioErrorText(int code)
@@ -44,4 +45,11 @@ std::string SioCommMessage(std::string_view format, int code)
 void RaiseCommError(std::string_view format, int code)
 {
     throw ESioCommError(SioCommMessage(format, code));
+}
+
+void CheckResult(bool ok, std::string_view format)
+{
+    const int code = errno;
+    if (!ok)
+        RaiseCommError(format, code);
 }

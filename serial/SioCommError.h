@@ -23,3 +23,7 @@ std::string SioCommMessage(std::string_view format, int code);
 
 // Raises ESioCommError with SioCommMessage(format, code).
 [[noreturn]] void RaiseCommError(std::string_view format, int code);
+
+// RaiseCommError(format, errno) when ok is false; errno is read first thing, so pass the
+// result of the failing call straight in.
+void CheckResult(bool ok, std::string_view format);
