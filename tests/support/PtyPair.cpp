@@ -104,6 +104,13 @@ std::string PtyPair::drainMaster()
     return out;
 }
 
+void PtyPair::closeMaster()
+{
+    if (master_ >= 0)
+        ::close(master_);
+    master_ = -1;
+}
+
 void PtyPair::linkAs(const std::filesystem::path& link) const
 {
     std::filesystem::create_directories(link.parent_path());

@@ -26,6 +26,9 @@ public:
     // Reads whatever the master holds now, without waiting.
     std::string drainMaster();
 
+    // Closes the master: the far end is gone and the line hangs up.
+    void closeMaster();
+
     // Creates (replacing) a symbolic link to the slave, e.g. <folder>/ports/COM1.
     void linkAs(const std::filesystem::path& link) const;
 
