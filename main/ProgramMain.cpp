@@ -1,18 +1,25 @@
 #include "ProgramMain.h"
 
+#include "Clock.h"
+#include "ProgramPaths.h"
+#include "ProgramWindows.h"
+#include "QtPrompts.h"
+#include "TForm11.h"
 #include "Text8.h"
 
 #include <QApplication>
-#include <QMainWindow>
 
 int ProgramMain(int argc, char** argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName("Ferolt");
+    // The login window ends the program when it closes, not the last window hidden.
+    QApplication::setQuitOnLastWindowClosed(false);
     Text8::requireCodec();   // every text on screen goes through it
-    QMainWindow window;
-    window.setWindowTitle("Ferolt");
-    window.resize(1000, 700);
-    window.show();
+
+    QtPrompts prompts;
+    const ProgramPaths paths;
+    ProgramWindows windows(paths, prompts, systemClock());
+    windows.Login->start(*windows.Form11);
     return app.exec();
 }

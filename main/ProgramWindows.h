@@ -1,0 +1,28 @@
+#pragma once
+
+#include "TLogin.h"
+
+#include <memory>
+
+class Clock;
+class ProgramPaths;
+class Prompts;
+class TFAbout;
+class TForm11;
+class TSettings;
+
+// The program's windows, created in their order and alive until the program ends: the
+// login first (closing it ends the program), then the main window, the settings window and
+// the About window, all hidden.
+struct ProgramWindows {
+    ProgramWindows(const ProgramPaths& paths, Prompts& prompts, Clock& clock,
+                   TLogin::QuitCall quit = {});
+    ~ProgramWindows();
+    ProgramWindows(const ProgramWindows&) = delete;
+    ProgramWindows& operator=(const ProgramWindows&) = delete;
+
+    std::unique_ptr<TLogin> Login;
+    std::unique_ptr<TForm11> Form11;
+    std::unique_ptr<TSettings> Settings;
+    std::unique_ptr<TFAbout> FAbout;
+};

@@ -1,0 +1,572 @@
+#include "TForm11.h"
+
+#include "AtomicFile.h"
+#include "IniFile.h"
+#include "LogView.h"
+#include "Prompts.h"
+#include "SioPortName.h"
+#include "TLogin.h"
+#include "TSettings.h"
+#include "Text8.h"
+#include "UpDownEdit.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <charconv>
+#include <exception>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int DefaultTimeout = 500;
+constexpr std::size_t TitleLength = 15;
+
+std::string bytesOf(const QString& text) { return Text8::fromUnicode(text); }
+
+// Can the port be had? Opened as the serial component opens it, locked and closed at once.
+// A program that opens the port without a lock is not seen: Linux has no exclusive open.
+bool portIsFree(const std::string& path)
+{
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool locked = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+    ::close(fd);
+    return locked;
+}
+
+struct Speed {
+    TSioBaudrate rate;
+    const char* text;
+};
+
+// 2400 unless the text is a decimal number naming one of the five line speeds.
+Speed speedOf(const std::string& text)
+{
+    static constexpr struct {
+        int value;
+        Speed speed;
+    } speeds[] = {{300, {br300, "300"}},
+                  {2400, {br2400, "2400"}},
+                  {4800, {br4800, "4800"}},
+                  {9600, {br9600, "9600"}},
+                  {19200, {br19200, "19200"}}};
+    int value = 0;
+    const char* end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    if (ec == std::errc() && ptr == end && !text.empty()) {
+        for (const auto& s : speeds)
+            if (s.value == value)
+                return s.speed;
+    }
+    return {br2400, "2400"};
+}
+
+struct Parity {
+    TSioParity parity;
+    const char* text;
+};
+
+// Even unless the text is exactly one of the five parity names.
+Parity parityOf(const std::string& text)
+{
+    static constexpr Parity parities[] = {
+        {paNone, "None"}, {paEven, "Even"}, {paOdd, "Odd"}, {paMark, "Mark"}, {paSpace, "Space"}};
+    for (const auto& p : parities)
+        if (text == p.text)
+            return p;
+    return {paEven, "Even"};
+}
+
+UpDownEdit* upDown(QWidget* parent, const char* udName, const char* editName, int minimum,
+                   int maximum)
+{
+    auto* ud = new UpDownEdit(parent, udName, editName, minimum, maximum, false);
+    ud->setFixedWidth(72);
+    return ud;
+}
+
+} // namespace
+
+bool TForm11::Options::Check_5B() const
+{
+    return form_.Settings && form_.Settings->Check_5B->isChecked();
+}
+
+bool TForm11::Options::Check_value_wendix() const
+{
+    // The "WDX" box belongs to the meter commands' group; without it counters go as BCD.
+    return false;
+}
+
+TForm11::TForm11(const ProgramPaths& paths, Prompts& prompts, Clock& clock)
+    : QMainWindow(nullptr),
+      CommOwner(this),
+      Comm1(CommOwner),
+      paths_(paths),
+      options_(*this),
+      sendPath_(*this, Link, Comm1, Log),
+      Frames(sendPath_, options_),
+      prompts_(prompts),
+      clock_(clock)
+{
+    setObjectName("Form11");
+    setWindowTitle("Ferolt");
+    resize(1000, 700);
+
+    // Writes go straight out, no flow control, no handlers; the device is set before each
+    // open from the settings window's port name.
+    Comm1.SetPortNum(10);
+    Comm1.SetDeviceName("COM%d");
+    Comm1.SetWritePriority(tpNormal);
+    Comm1.SetDirectWrite(true);
+    TSioFlowControl& flow = Comm1.FlowControl();
+    flow.SetOutCtsFlow(false);
+    flow.SetOutDsrFlow(false);
+    flow.SetControlDtr(dtrDisabled);
+    flow.SetControlRts(rtsDisabled);
+    flow.SetXonXoffOut(false);
+    flow.SetXonXoffIn(false);
+    flow.SetDsrSensitivity(false);
+    flow.SetTxContinueOnXoff(false);
+    Comm1.SetPortsFolder(paths_.portsDir());
+
+    buildMenu();
+    buildPages();
+    buildTimers();
+    FormCreate();
+}
+
+TForm11::~TForm11() = default;
+
+void TForm11::buildMenu()
+{
+    Tools1 = menuBar()->addMenu("Tools");
+    Tools1->setObjectName("Tools1");
+    Settings1 = Tools1->addAction("Settings");
+    Settings1->setObjectName("Settings1");
+    connect(Settings1, &QAction::triggered, this, [this] { Settings1Click(); });
+
+    Language1 = menuBar()->addMenu("Language");
+    Language1->setObjectName("Language1");
+    const auto item = [this](const char* name, const char* text, void (TForm11::*handler)()) {
+        QAction* action = Language1->addAction(text);
+        action->setObjectName(name);
+        action->setCheckable(true);
+        connect(action, &QAction::triggered, this, [this, handler] { (this->*handler)(); });
+        return action;
+    };
+    English1 = item("English1", "English", &TForm11::English1Click);
+    Italian1 = item("Italian1", "Italian", &TForm11::Italian1Click);
+    Polish1 = item("Polish1", "Polski", &TForm11::Polish1Click);
+}
+
+void TForm11::buildPages()
+{
+    auto* central = new QWidget(this);
+    central->setObjectName("Panel_main");
+    auto* column = new QVBoxLayout(central);
+    setCentralWidget(central);
+
+    PageControl1 = new QTabWidget(central);
+    PageControl1->setObjectName("PageControl1");
+    TabSheet1 = new QWidget;
+    TabSheet1->setObjectName("TabSheet1");
+    PageControl1->addTab(TabSheet1, "   M-bus devices   ");
+    TabSheet2 = new QWidget;
+    TabSheet2->setObjectName("TabSheet2");
+    PageControl1->addTab(TabSheet2, "   Communication devices   ");
+    PageControl1->setTabVisible(PageControl1->indexOf(TabSheet2), false);
+    column->addWidget(PageControl1, 3);
+
+    // The meters page: the table on the left (it joins with the meter operations), the
+    // search and its time-out on the right.
+    auto* meters = new QHBoxLayout(TabSheet1);
+    meters->addStretch(1);
+    auto* side = new QVBoxLayout;
+    meters->addLayout(side);
+    Group_search = new QGroupBox("   Search network   ", TabSheet1);
+    Group_search->setObjectName("Group_search");
+    auto* search = new QGridLayout(Group_search);
+    Label6 = new QLabel("By Primary address: ", Group_search);
+    Label6->setObjectName("Label6");
+    UD_address_min = upDown(Group_search, "UD_address_min", "Edit_address_min", 0, 255);
+    Edit_address_min = UD_address_min->edit();
+    UD_address_max = upDown(Group_search, "UD_address_max", "Edit_address_max", 0, 255);
+    Edit_address_max = UD_address_max->edit();
+    Label8 = new QLabel("Resp. timeout", Group_search);
+    Label8->setObjectName("Label8");
+    UD_timeout = upDown(Group_search, "UD_timeout", "Edit_timeout", 300, 9900);
+    UD_timeout->setSingleStep(100);
+    Edit_timeout = UD_timeout->edit();
+    auto* ms = new QLabel("ms", Group_search);
+    ms->setObjectName("Label_timeout_unit");
+    search->addWidget(Label6, 0, 0);
+    search->addWidget(UD_address_min, 0, 1);
+    search->addWidget(UD_address_max, 0, 2);
+    search->addWidget(Label8, 1, 0);
+    search->addWidget(UD_timeout, 1, 1);
+    search->addWidget(ms, 1, 2);
+    side->addWidget(Group_search);
+    side->addStretch(1);
+    connect(UD_timeout, &QSpinBox::valueChanged, this, [this] { Edit_timeoutChange(); });
+
+    auto* gateway = new QVBoxLayout(TabSheet2);
+    Check_tovek2 = new QCheckBox("Tovek", TabSheet2);
+    Check_tovek2->setObjectName("Check_tovek2");
+    gateway->addWidget(Check_tovek2);
+    gateway->addStretch(1);
+
+    // Below the pages: how a custom command is typed, then the log.
+    auto* command = new QHBoxLayout;
+    auto* commandLabel = new QLabel("Send custom command:", central);
+    commandLabel->setObjectName("Label_custom_command");
+    Check_hex = new QCheckBox("Hex", central);
+    Check_hex->setObjectName("Check_hex");
+    command->addWidget(commandLabel);
+    command->addWidget(Check_hex);
+    command->addStretch(1);
+    column->addLayout(command);
+
+    Log.add("");   // the log starts with one empty line
+    Memo_current = new LogView(Log, central);
+    Memo_current->setObjectName("Memo_current");
+    column->addWidget(Memo_current, 2);
+
+    StatusBar1 = statusBar();
+    StatusBar1->setObjectName("StatusBar1");
+    // A permanent widget: status tips of menus and controls never hide the port's state.
+    StatusPanel1 = new QLabel(StatusBar1);
+    StatusPanel1->setObjectName("StatusPanel1");
+    StatusBar1->addPermanentWidget(StatusPanel1, 1);
+}
+
+void TForm11::buildTimers()
+{
+    const auto timer = [this](const char* name, int interval) {
+        auto* t = new QTimer(this);
+        t->setObjectName(name);
+        t->setInterval(interval);
+        return t;
+    };
+    Timer_respond = timer("Timer_respond", DefaultTimeout);
+    Timer_secondary = timer("Timer_secondary", DefaultTimeout);
+    Timer_readall = timer("Timer_readall", DefaultTimeout);
+    Timer_free_command = timer("Timer_free_command", DefaultTimeout);
+    Timer_pexor = timer("Timer_pexor", DefaultTimeout);
+    Timer_pexor_info = timer("Timer_pexor_info", DefaultTimeout);
+    Timer_auto_address = timer("Timer_auto_address", 100);
+    Timer_close_socket = timer("Timer_close_socket", 180000);
+}
+
+// --- life of the window ---
+
+void TForm11::FormCreate()
+{
+    TitleCount = 0;
+    SecMainChanged = false;
+
+    const IniFile ini(paths_.iniPath(), FileWriter {});
+    UD_address_min->setValue(ini.readInteger("Mbus", "SearchFrom", 0));
+    UD_address_max->setValue(ini.readInteger("Mbus", "SearchTo", 0));
+    UD_timeout->setValue(ini.readInteger("Mbus", "Timeout", DefaultTimeout));
+    const std::string& folder = paths_.folder();
+    DataDir = ini.readString("Misc", "Dir", folder.ends_with('/') ? folder : folder + "/");
+    LanguageNo = ini.readInteger("Misc", "Language", 1);
+    // The count sizes the meters table and indexes nine title slots.
+    TitleCount = std::clamp(ini.readInteger("Titles", "Count", 0), 0, 9);
+    for (std::size_t i = 0; i < 9; ++i)
+        Titles[i] = ini.readString("Titles", "Title" + std::to_string(i + 1), "").substr(0, TitleLength);
+    Titles[9] = ini.readString("Titles", "SecMain", "").substr(0, TitleLength);
+    SecMainShown = ini.readBool("Misc", "SMain", false);
+    EncodingName = ini.readBool("Misc", "Encoding", false) ? "Unicode" : "CP 852";
+
+    PageControl1->setCurrentWidget(TabSheet1);
+    Check_tovek2->setChecked(true);
+    Edit_timeoutChange();
+
+    CurAddr = "256";
+    CurId.clear();
+    MeterSelRow = 0;
+    SearchActive = MatchById = SetAddrPending = ReadAfterWrite = false;
+    CurrentAddress = ReadAllRow = RetryCount = 0;
+    WriteTableActive = TimePending = ReadAllMemory = false;
+    PexorSelAddr = PexorSelRow = PexorSelCol = ReadingsSelRow = 0;
+    AutoAddressing = false;
+    SearchThread = nullptr;
+
+    English1->setChecked(LanguageNo != 2 && LanguageNo != 3);
+    Italian1->setChecked(LanguageNo == 2);
+    Polish1->setChecked(LanguageNo == 3);
+    if (LanguageNo == 3)
+        SetLanguagePolish();
+    else if (LanguageNo == 2)
+        SetLanguageItalian();
+    else
+        SetLanguageEnglish();
+
+    Check_hex->setChecked(true);
+
+    PortOpen = false;
+    Link.ClientOnListen = false;
+    Link.ListenOpen = false;
+    Link.LanxpConnected = false;
+    Link.PacketNo = 1;
+    RowChecked.fill(false);
+}
+
+void TForm11::FormActivate()
+{
+    if (LanguageNo == 3)
+        SetLanguagePolish();
+    else if (LanguageNo == 2)
+        SetLanguageItalian();
+    else
+        SetLanguageEnglish();
+    if (Settings && Settings->Check_ethernet->isChecked() && !Link.ListenOpen && !Link.ClientOnListen)
+        ToggleListenSocket(bytesOf(Settings->Edit_tcp_port->text()));
+}
+
+void TForm11::FormClose()
+{
+    // The five keys are composed and saved at once: a failure leaves the file as it was.
+    IniFile ini(paths_.iniPath(), atomicFileWriter());
+    ini.writeInteger("Mbus", "SearchFrom", UD_address_min->value());
+    ini.writeInteger("Mbus", "SearchTo", UD_address_max->value());
+    ini.writeInteger("Mbus", "Timeout", UD_timeout->value());
+    ini.writeString("Misc", "Dir", DataDir);
+    ini.writeInteger("Misc", "Language", LanguageNo);
+    if (!ini.save())
+        prompts_.message(this, Prompts::Icon::Warning, "Saving settings",
+                         "Settings will not be saved, no write permission", Prompts::Buttons::Ok);
+    if (PortOpen)
+        ToggleComPort();
+    ReleaseLink();
+    if (Login)
+        Login->close();
+}
+
+void TForm11::Edit_timeoutChange()
+{
+    const int interval = UD_timeout->value();
+    for (QTimer* t : {Timer_respond, Timer_secondary, Timer_readall, Timer_free_command, Timer_pexor,
+                      Timer_pexor_info})
+        t->setInterval(interval);
+}
+
+bool TForm11::event(QEvent* event)
+{
+    if (event->type() == QEvent::WindowActivate) {
+        try {
+            FormActivate();
+        } catch (const std::exception& e) {
+            Log.add(e.what());
+        }
+    }
+    return QMainWindow::event(event);
+}
+
+void TForm11::closeEvent(QCloseEvent* event)
+{
+    try {
+        FormClose();
+    } catch (const std::exception& e) {
+        Log.add(e.what());
+        if (Login)
+            Login->close();
+    }
+    event->accept();
+}
+
+// --- the active link ---
+
+bool TForm11::PrepareLink()
+{
+    if (!EthernetTicked() && !XportTicked() && !TovekServerTicked()) {
+        if (!PortOpen)
+            ToggleComPort();
+        if (!PortOpen)
+            return false;
+        Comm1.PurgeReadWrite();
+        return true;
+    }
+    if (XportTicked()) {
+        Butt_connect_xportClick();
+        return Link.LanxpConnected;
+    }
+    if (TovekServerTicked()) {
+        Butt_tovekClick();
+        return Link.TovekClientConnected;
+    }
+    Link.EthReplyText.clear();
+    return Link.ListenOpen && Link.ClientOnListen;
+}
+
+void TForm11::ReleaseLink()
+{
+    if (EthernetTicked())
+        Link.EthReplyText.clear();
+    Link.FullReportMode = false;
+    if (!EthernetTicked() && !XportTicked() && !TovekServerTicked()) {
+        try {
+            Comm1.PurgeReadWrite();
+        } catch (const ESioCommError&) {
+            // A line that cannot be purged (hung up) is closed all the same.
+        }
+        if (PortOpen)
+            ToggleComPort();
+    } else if (XportTicked()) {
+        // A connected display module's socket is deactivated here.
+        Link.LanxpConnected = false;
+    } else if (TovekServerTicked()) {
+        // A connected gateway-server socket is deactivated here.
+        Link.TovekClientConnected = false;
+    }
+}
+
+void TForm11::ToggleComPort()
+{
+    const std::string name = bytesOf(Settings->Combo_com_name->currentText());
+    const auto enableCombos = [this](bool enable) {
+        Settings->Combo_com_name->setEnabled(enable);
+        Settings->Combo_com_speed->setEnabled(enable);
+        Settings->Combo_com_parity->setEnabled(enable);
+    };
+
+    if (PortOpen) {
+        try {
+            showStatus(name + " is closed");
+            PortOpen = false;
+            // Close joins the port's event thread before its descriptor goes.
+            Comm1.Close();
+            enableCombos(true);
+            Settings->Butt_open_port->setText("Connect to port");
+        } catch (const std::exception&) {
+            Log.add("Unknown Exception closing serial port, please restart...");
+        }
+        return;
+    }
+
+    const std::optional<std::string> path = ResolveSerialPortName(name, paths_.portsDir());
+    if (!path || !portIsFree(*path)) {
+        showStatus(name + " is closed");
+        PortOpen = false;
+        // Fixed Windows-1250 texts, in the language of the ticked Language item.
+        if (Polish1->isChecked())
+            Log.add("Wybrany port jest u\xBFywany przez inny program");
+        else if (Italian1->isChecked())
+            Log.add("La porta selezionata (" + name + ") e utilizzata da un\"altra applicazione!");
+        else
+            Log.add("The selected serial port (" + name + ") is in use by another program!");
+        return;
+    }
+
+    const Speed speed = speedOf(bytesOf(Settings->Combo_com_speed->currentText()));
+    const Parity parity = parityOf(bytesOf(Settings->Combo_com_parity->currentText()));
+    try {
+        Comm1.SetDeviceName(*path);
+        Comm1.SetBaudrate(speed.rate);
+        Comm1.SetParity(parity.parity);
+        Comm1.SetStopbits(sb1);
+        Comm1.SetDatabits(db8);
+        Comm1.Open();
+        const std::string line = name + " - " + speed.text + ",8," + parity.text;
+        showStatus(line);
+        Log.add(line);
+        PortOpen = true;
+        enableCombos(false);
+        Settings->Butt_open_port->setText("Disconnect");
+    } catch (const std::exception&) {
+        Log.add("Unknown Exception on opening serial port...");
+        showStatus(name + " is closed");
+    }
+}
+
+// --- menu ---
+
+void TForm11::Settings1Click()
+{
+    Settings->show();
+    Settings->raise();
+    Settings->activateWindow();
+}
+
+void TForm11::English1Click()
+{
+    English1->setChecked(true);
+    Italian1->setChecked(false);
+    Polish1->setChecked(false);
+    LanguageNo = 1;
+    SetLanguageEnglish();
+}
+
+void TForm11::Italian1Click()
+{
+    Italian1->setChecked(true);
+    English1->setChecked(false);
+    Polish1->setChecked(false);
+    SetLanguageItalian();
+    LanguageNo = 2;
+}
+
+void TForm11::Polish1Click()
+{
+    Polish1->setChecked(true);
+    English1->setChecked(false);
+    Italian1->setChecked(false);
+    SetLanguagePolish();
+    LanguageNo = 3;
+}
+
+// The window's texts per language come with the language tables; the controls keep their
+// English captions until then.
+void TForm11::SetLanguageEnglish() {}
+void TForm11::SetLanguageItalian() {}
+void TForm11::SetLanguagePolish() {}
+
+// The TCP links: the listening socket and the two client connections. Until they exist no
+// link flag is ever set, so these leave every flag clear.
+void TForm11::ToggleListenSocket(const std::string& /*portText*/) {}
+void TForm11::Butt_connect_xportClick() {}
+void TForm11::Butt_tovekClick() {}
+
+// --- helpers ---
+
+void TForm11::showStatus(const std::string& text) { StatusPanel1->setText(Text8::toUnicode(text)); }
+
+std::string TForm11::StatusText() const { return bytesOf(StatusPanel1->text()); }
+
+bool TForm11::EthernetTicked() const { return Settings && Settings->Check_ethernet->isChecked(); }
+
+bool TForm11::TovekServerTicked() const
+{
+    return Settings && Settings->Check_tovek_server->isChecked();
+}
+
+bool TForm11::XportTicked() const { return Settings && Settings->Check_xport->isChecked(); }
+
+std::string TForm11::NetNumberText() const
+{
+    return Settings ? bytesOf(Settings->Edit_net_number->text()) : std::string();
+}
+
+bool TForm11::IsAdministrator() const { return Login && Login->IsAdministrator; }

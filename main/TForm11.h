@@ -1,0 +1,196 @@
+#pragma once
+
+#include "FrameSettings.h"
+#include "LinkControls.h"
+#include "LinkSendPath.h"
+#include "LinkState.h"
+#include "LogModel.h"
+#include "MasterFrames.h"
+#include "ProgramPaths.h"
+#include "SioComm.h"
+#include "UiCall.h"
+
+#include <QMainWindow>
+
+#include <array>
+#include <atomic>
+#include <string>
+
+class Clock;
+class LogView;
+class Prompts;
+class QAction;
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QStatusBar;
+class QTabWidget;
+class QTimer;
+class SecondaryIDThread;
+class TLogin;
+class TSettings;
+class UpDownEdit;
+
+// The main window (object "Form11"). It owns the serial port Comm1, the link state, the log
+// and the timers; it reads its own keys of the settings file at creation and writes them
+// back when it closes. Every exchange is bracketed by PrepareLink and ReleaseLink, and every
+// frame goes out through Frames on the link the settings window chooses.
+class TForm11 : public QMainWindow, private LinkControls {
+    Q_OBJECT
+public:
+    // Creates the controls and runs FormCreate. The login and settings windows are made
+    // after it and set into Login and Settings before it is shown.
+    TForm11(const ProgramPaths& paths, Prompts& prompts, Clock& clock);
+    ~TForm11() override;
+
+    // Reads the settings file and gives every field its initial value.
+    void FormCreate();
+    // At every activation: the language texts, and the listening socket in gateway mode.
+    void FormActivate();
+    // On close: writes the five keys in one save, closes the port, ends the exchange and
+    // closes the login window.
+    void FormClose();
+    // Gives the six request timers the position of UD_timeout.
+    void Edit_timeoutChange();
+
+    // Readies the chosen link; true when frames can be sent now.
+    bool PrepareLink();
+    // Ends an exchange: the serial port is closed again, the client links dropped.
+    void ReleaseLink();
+    // Opens the serial port when PortOpen is clear, else closes it.
+    void ToggleComPort();
+
+    void Settings1Click();
+    void English1Click();
+    void Italian1Click();
+    void Polish1Click();
+
+    // The language texts of the main window.
+    void SetLanguageEnglish();
+    void SetLanguageItalian();
+    void SetLanguagePolish();
+    // The TCP links.
+    void ToggleListenSocket(const std::string& portText);
+    void Butt_connect_xportClick();
+    void Butt_tovekClick();
+
+    // The text of the status bar's first panel, as bytes.
+    std::string StatusText() const;
+    const ProgramPaths& Paths() const { return paths_; }
+
+    TLogin* Login = nullptr;
+    TSettings* Settings = nullptr;
+
+    // --- state ---
+    std::string CurAddr = "256";
+    std::string CurId;
+    int MeterSelRow = 0;
+    bool SearchActive = false;
+    bool MatchById = false;
+    bool SetAddrPending = false;
+    bool ReadAfterWrite = false;
+    int CurrentAddress = 0;
+    int ReadAllRow = 0;
+    int RetryCount = 0;
+    bool PortOpen = false;
+    std::string DataDir;
+    int LanguageNo = 1;   // the integer read, so that any stored value goes back unchanged
+    int TitleCount = 0;
+    std::array<std::string, 10> Titles;   // Title1 .. Title9, then the second-main title
+    bool SecMainShown = false;
+    bool SecMainChanged = false;
+    std::string EncodingName = "CP 852";
+    bool LsbSearch = false;
+    bool WriteTableActive = false;
+    bool TimePending = false;
+    bool ReadAllMemory = false;
+    int PexorSelAddr = 0;
+    int PexorSelRow = 0;
+    int PexorSelCol = 0;
+    int ReadingsSelRow = 0;
+    std::array<bool, 251> RowChecked {};
+    bool AutoAddressing = false;
+    std::atomic<bool> StopSecondary {false};
+    SecondaryIDThread* SearchThread = nullptr;
+    LinkState Link;
+
+    // --- components ---
+    LogModel Log;   // the lines Memo_current shows
+    UiCall CommOwner;
+    TSioComm Comm1;
+
+private:
+    // The two frame options: the settings window's "5B" and the counter format.
+    class Options : public FrameSettings {
+    public:
+        explicit Options(const TForm11& form) : form_(form) {}
+        bool Check_5B() const override;
+        bool Check_value_wendix() const override;
+
+    private:
+        const TForm11& form_;
+    };
+
+    ProgramPaths paths_;
+    Options options_;
+    LinkSendPath sendPath_;
+
+public:
+    // The eleven frame builders, sending on the active link.
+    MasterFrames Frames;
+
+    // --- controls ---
+    QMenu* Tools1;
+    QAction* Settings1;
+    QMenu* Language1;
+    QAction* English1;
+    QAction* Italian1;
+    QAction* Polish1;
+    QTabWidget* PageControl1;
+    QWidget* TabSheet1;
+    QWidget* TabSheet2;
+    QCheckBox* Check_tovek2;
+    QGroupBox* Group_search;
+    QLabel* Label6;
+    QLabel* Label8;
+    UpDownEdit* UD_address_min;
+    QLineEdit* Edit_address_min;
+    UpDownEdit* UD_address_max;
+    QLineEdit* Edit_address_max;
+    UpDownEdit* UD_timeout;
+    QLineEdit* Edit_timeout;
+    QCheckBox* Check_hex;
+    LogView* Memo_current;
+    QStatusBar* StatusBar1;
+    QLabel* StatusPanel1;   // the first panel: the serial port's state
+
+    QTimer* Timer_respond;
+    QTimer* Timer_secondary;
+    QTimer* Timer_readall;
+    QTimer* Timer_free_command;
+    QTimer* Timer_pexor;
+    QTimer* Timer_pexor_info;
+    QTimer* Timer_auto_address;
+    QTimer* Timer_close_socket;
+
+protected:
+    bool event(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildMenu();
+    void buildPages();
+    void buildTimers();
+    void showStatus(const std::string& text);
+
+    bool EthernetTicked() const override;
+    bool TovekServerTicked() const override;
+    bool XportTicked() const override;
+    std::string NetNumberText() const override;
+    bool IsAdministrator() const override;
+
+    Prompts& prompts_;
+    Clock& clock_;
+};
