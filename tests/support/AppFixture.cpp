@@ -1,0 +1,38 @@
+#include "AppFixture.h"
+
+#include "IniFile.h"
+#include "TForm11.h"
+#include "TLogin.h"
+
+#include <fstream>
+#include <sstream>
+
+AppFixture::AppFixture() : paths_(dir_.path().toStdString(), "ferolt") {}
+
+AppFixture::~AppFixture()
+{
+    windows_.reset();
+}
+
+void AppFixture::writeIni(std::string_view text)
+{
+    IniFile ini = IniFile::fromText(text);
+    ini.writeString("LANXP", "IP", "127.0.0.1");
+    std::ofstream out(paths_.iniPath(), std::ios::binary | std::ios::trunc);
+    out << ini.text();
+    ASSERT_TRUE(out.good()) << paths_.iniPath();
+}
+
+std::string AppFixture::readIni() const
+{
+    std::ifstream in(paths_.iniPath(), std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void AppFixture::start()
+{
+    windows_ = std::make_unique<ProgramWindows>(paths_, prompts, clock, [this] { ++quitRequests; });
+    windows_->Login->start(*windows_->Form11);
+}

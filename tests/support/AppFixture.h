@@ -1,0 +1,55 @@
+#pragma once
+
+#include "FakeClock.h"
+#include "FakePrompts.h"
+#include "ProgramPaths.h"
+#include "ProgramWindows.h"
+
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+class TForm11;
+class TLogin;
+class TSettings;
+
+// The program's windows as the program builds them, in a temporary program folder with the
+// scripted prompts and a settable clock. A test writes its settings file (or none), then
+// calls start(). Ending the program only records the request.
+//
+//     writeIni("[Com port]\r\nSpeed=2400\r\n");
+//     start();
+//     EXPECT_TRUE(form11().PrepareLink());
+class AppFixture : public ::testing::Test {
+protected:
+    AppFixture();
+    ~AppFixture() override;
+
+    // Writes the settings file from text, with [LANXP] IP set to 127.0.0.1 in its place so
+    // that no test can reach another address.
+    void writeIni(std::string_view text);
+    // The settings file's bytes now; empty when it does not exist.
+    std::string readIni() const;
+    // Creates the windows as the program does and lets the login show the main window.
+    void start();
+
+    const std::string& folder() const { return paths_.folder(); }
+    const ProgramPaths& paths() const { return paths_; }
+    TLogin& login() { return *windows_->Login; }
+    TForm11& form11() { return *windows_->Form11; }
+    TSettings& settings() { return *windows_->Settings; }
+    ProgramWindows& windows() { return *windows_; }
+
+    FakePrompts prompts;
+    FakeClock clock;
+    int quitRequests = 0;
+
+private:
+    QTemporaryDir dir_;
+    ProgramPaths paths_;
+    std::unique_ptr<ProgramWindows> windows_;
+};
