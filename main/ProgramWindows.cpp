@@ -3,6 +3,7 @@
 #include "ProgramPaths.h"
 #include "TFAbout.h"
 #include "TForm11.h"
+#include "TFormFullMbus.h"
 #include "TSettings.h"
 
 ProgramWindows::ProgramWindows(const ProgramPaths& paths, Prompts& prompts, Clock& clock,
@@ -14,12 +15,14 @@ ProgramWindows::ProgramWindows(const ProgramPaths& paths, Prompts& prompts, Cloc
     Settings = std::make_unique<TSettings>(*Form11, paths.iniPath(), prompts);
     Form11->Settings = Settings.get();
     FAbout = std::make_unique<TFAbout>();
+    FormFullMbus = std::make_unique<TFormFullMbus>(prompts);
 }
 
 // The windows go in reverse order: the settings window refers to the main window, the
 // main window to the login.
 ProgramWindows::~ProgramWindows()
 {
+    FormFullMbus.reset();
     FAbout.reset();
     Settings.reset();
     if (Form11)

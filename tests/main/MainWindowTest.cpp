@@ -2,6 +2,7 @@
 #include "BusSimulator.h"
 #include "TFAbout.h"
 #include "TForm11.h"
+#include "TFormFullMbus.h"
 #include "TLogin.h"
 #include "TSettings.h"
 #include "UpDownEdit.h"
@@ -27,6 +28,7 @@ TEST_F(MainWindowTest, FirstRunStartsIntoTheMainWindowWithItsInitialState)
     EXPECT_FALSE(login().isVisible());
     EXPECT_FALSE(settings().isVisible());
     EXPECT_FALSE(windows().FAbout->isVisible());
+    EXPECT_FALSE(windows().FormFullMbus->isVisible());
 
     EXPECT_EQ(f.UD_address_min->value(), 0);
     EXPECT_EQ(f.UD_address_max->value(), 0);
