@@ -1,6 +1,7 @@
 #include "AppFixture.h"
 #include "BusSimulator.h"
 #include "MasterFrames.h"
+#include "PtyPair.h"
 #include "TForm11.h"
 #include "TLogin.h"
 #include "TSettings.h"
@@ -209,6 +210,31 @@ TEST_F(LinkTest, OnlyAnAdministratorSeesTheFramesSent)
     EXPECT_EQ(f.Log.count(), lines);
     EXPECT_EQ(received(2), frame + frame);
     f.ReleaseLink();
+}
+
+TEST_F(LinkTest, AHungUpLineFailsTheWriteAndTheExchangeStillClosesThePort)
+{
+    startWith("");
+    TForm11& f = form11();
+    PtyPair line;
+    // A device path is used as it stands.
+    settings().Combo_com_name->setEditText(QString::fromStdString(line.slavePath()));
+    ASSERT_TRUE(f.PrepareLink());
+    EXPECT_EQ(f.StatusText(), line.slavePath() + " - 300,8,Even");
+
+    // The far end goes away: the master's descriptor number now holds /dev/null.
+    const int devnull = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+    ASSERT_GE(devnull, 0);
+    ASSERT_EQ(::dup2(devnull, line.masterFd()), line.masterFd());
+    ::close(devnull);
+    login().IsAdministrator = true;
+    f.Frames.SendReqUd2(1);
+    EXPECT_EQ(f.Log.line(f.Log.count() - 1), "Can not write to COM port - reading device 1");
+
+    f.ReleaseLink();
+    EXPECT_FALSE(f.PortOpen);
+    EXPECT_FALSE(f.Comm1.Active());
+    EXPECT_EQ(f.StatusText(), line.slavePath() + " is closed");
 }
 
 TEST_F(LinkTest, TheLinkBoxesChooseTheRouteAtEverySend)
