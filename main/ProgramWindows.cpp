@@ -16,12 +16,15 @@ ProgramWindows::ProgramWindows(const ProgramPaths& paths, Prompts& prompts, Cloc
     Form11->Settings = Settings.get();
     FAbout = std::make_unique<TFAbout>();
     FormFullMbus = std::make_unique<TFormFullMbus>(prompts);
+    Form11->FormFullMbus = FormFullMbus.get();
 }
 
 // The windows go in reverse order: the settings window refers to the main window, the
 // main window to the login.
 ProgramWindows::~ProgramWindows()
 {
+    if (Form11)
+        Form11->FormFullMbus = nullptr;
     FormFullMbus.reset();
     FAbout.reset();
     Settings.reset();

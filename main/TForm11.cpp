@@ -125,7 +125,9 @@ TForm11::TForm11(const ProgramPaths& paths, Prompts& prompts, Clock& clock)
       paths_(paths),
       options_(*this),
       sendPath_(*this, Link, Comm1, Log),
-      Frames(sendPath_, options_),
+      lastFrame_(sendPath_),
+      Frames(lastFrame_, options_),
+      meterOwner_(*this),
       prompts_(prompts),
       clock_(clock)
 {
@@ -201,7 +203,7 @@ void TForm11::buildPages()
     // The meters page: the table on the left (it joins with the meter operations), the
     // search and its time-out on the right.
     auto* meters = new QHBoxLayout(TabSheet1);
-    meters->addStretch(1);
+    buildMetersTable(meters);
     auto* side = new QVBoxLayout;
     meters->addLayout(side);
     Group_search = new QGroupBox("   Search network   ", TabSheet1);
@@ -227,6 +229,7 @@ void TForm11::buildPages()
     search->addWidget(UD_timeout, 1, 1);
     search->addWidget(ms, 1, 2);
     side->addWidget(Group_search);
+    buildMeterOperations(side);
     side->addStretch(1);
     connect(UD_timeout, &QSpinBox::valueChanged, this, [this] { Edit_timeoutChange(); });
 
@@ -244,6 +247,7 @@ void TForm11::buildPages()
     Check_hex->setObjectName("Check_hex");
     command->addWidget(commandLabel);
     command->addWidget(Check_hex);
+    command->addWidget(buildCommandSend(central));
     command->addStretch(1);
     column->addLayout(command);
 
@@ -266,6 +270,7 @@ void TForm11::buildTimers()
         auto* t = new QTimer(this);
         t->setObjectName(name);
         t->setInterval(interval);
+        t->setTimerType(Qt::PreciseTimer);   // one tick is one response time-out
         return t;
     };
     Timer_respond = timer("Timer_respond", DefaultTimeout);
@@ -276,6 +281,8 @@ void TForm11::buildTimers()
     Timer_pexor_info = timer("Timer_pexor_info", DefaultTimeout);
     Timer_auto_address = timer("Timer_auto_address", 100);
     Timer_close_socket = timer("Timer_close_socket", 180000);
+    connect(Timer_respond, &QTimer::timeout, this, &TForm11::Timer_respondTimer);
+    connect(Timer_readall, &QTimer::timeout, this, &TForm11::Timer_readallTimer);
 }
 
 // --- life of the window ---
@@ -332,6 +339,9 @@ void TForm11::FormCreate()
     Link.LanxpConnected = false;
     Link.PacketNo = 1;
     RowChecked.fill(false);
+
+    LayMeterColumns();
+    showSelectionLabels();
 }
 
 void TForm11::FormActivate()
@@ -406,7 +416,9 @@ bool TForm11::PrepareLink()
             ToggleComPort();
         if (!PortOpen)
             return false;
-        Comm1.PurgeReadWrite();
+        // A line that cannot be purged (hung up) is logged; the exchange goes on and its
+        // failed write is logged by the send path.
+        purgeComm();
         return true;
     }
     if (XportTicked()) {

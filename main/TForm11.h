@@ -1,12 +1,17 @@
 #pragma once
 
 #include "FrameSettings.h"
+#include "LastFrameSendPath.h"
 #include "LinkControls.h"
 #include "LinkSendPath.h"
 #include "LinkState.h"
 #include "LogModel.h"
 #include "MasterFrames.h"
+#include "MeterReply.h"
+#include "MeterTableOwner.h"
 #include "ProgramPaths.h"
+#include "ProgressSteps.h"
+#include "ReadingTexts.h"
 #include "SioComm.h"
 #include "UiCall.h"
 
@@ -14,21 +19,28 @@
 
 #include <array>
 #include <atomic>
+#include <memory>
+#include <set>
 #include <string>
 
 class Clock;
 class LogView;
 class Prompts;
 class QAction;
+class QBoxLayout;
 class QCheckBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QMenu;
+class QProgressBar;
+class QPushButton;
 class QStatusBar;
 class QTabWidget;
 class QTimer;
 class SecondaryIDThread;
+class StringGridView;
+class TFormFullMbus;
 class TLogin;
 class TSettings;
 class UpDownEdit;
@@ -82,6 +94,38 @@ public:
 
     TLogin* Login = nullptr;
     TSettings* Settings = nullptr;
+    TFormFullMbus* FormFullMbus = nullptr;
+
+    // --- meters table and selection (TForm11MetersTable.cpp) ---
+    // The columns and English headers of Grid_vantrel for TitleCount and SecMainShown.
+    void LayMeterColumns();
+    void Grid_vantrelSelectCell(int col, int row);
+    // Shows CurId/CurAddr in the labels and selects the meter's row: the last row of that ID
+    // and address, else the last of that address; without such a row the selection stays.
+    void ShowCurrentDevice();
+    void Grid_vantrelMouseDown(Qt::MouseButton button, const QPoint& pos, const QPoint& globalPos);
+    void Grid_vantrelMouseUp(Qt::MouseButton button, const QPoint& pos, const QPoint& globalPos);
+    // Before the context menu shows: each item is enabled while its button can be used.
+    void ContextMenuMbusPopup();
+    void ReadFull1Click();
+    void Butt_clear_gridClick();
+    void Deleteselectedrow1Click();
+
+    // --- reading and the primary search (TForm11Reading.cpp) ---
+    void Butt_readonceClick();
+    void Butt_find_primaryClick();
+    void Butt_readallClick();
+    // What the active link has received: the gateway reply text, the display module's text,
+    // or every byte waiting on the open serial port; empty (and logged) without a link.
+    std::string takeReply();
+    // Empties the reply text of the ticked network link and purges the serial port.
+    void clearReplyBuffers();
+    // The language of the ticked Language item: Polish, else English, else Italian.
+    UiLanguage TickedLanguage() const;
+    ProgressSteps& Progress() { return *progress_; }
+
+    // Controls whose commands are not built yet: they stay disabled whatever a run enables.
+    std::set<const QWidget*> AwaitingHandler;
 
     // --- state ---
     std::string CurAddr = "256";
@@ -115,6 +159,7 @@ public:
     std::atomic<bool> StopSecondary {false};
     SecondaryIDThread* SearchThread = nullptr;
     LinkState Link;
+    MeterReplyState ReplyState;   // the header and record table of the last valid reply
 
     // --- components ---
     LogModel Log;   // the lines Memo_current shows
@@ -136,6 +181,7 @@ private:
     ProgramPaths paths_;
     Options options_;
     LinkSendPath sendPath_;
+    LastFrameSendPath lastFrame_;
 
 public:
     // The eleven frame builders, sending on the active link.
@@ -175,6 +221,50 @@ public:
     QTimer* Timer_auto_address;
     QTimer* Timer_close_socket;
 
+    // The meters page.
+    StringGridView* Grid_vantrel;
+    QLabel* Label_id;
+    QLabel* Label_addr;
+    QLineEdit* Edit_liter_rel;   // hidden: the relay value of the selected meter
+    QPushButton* Butt_readonce;
+    QPushButton* Butt_readall;
+    QPushButton* Butt_clear_grid;
+    QCheckBox* Check_broadcast;
+    QCheckBox* Check_nke;
+    QProgressBar* ProgressBar1;
+    QPushButton* Butt_find_primary;
+    QLabel* Label7;
+    QPushButton* Butt_find_id;
+    QPushButton* Butt_find_all;
+    QPushButton* BitBtn21;
+    QGroupBox* Group_ops;
+    QPushButton* Butt_reset;
+    QGroupBox* Group_advanced;
+    QLabel* Label13;
+    QPushButton* Butt_set_baud;
+    QLabel* Label34;
+    QPushButton* Butt_set_medium;
+    QLabel* Label35;
+    QPushButton* Butt_set_unit;
+    QPushButton* Butt_command_send;
+
+    QMenu* ContextMenuMbus;
+    QAction* Readselected1;
+    QAction* ReadAll1;
+    QAction* ReadFull1;
+    QAction* SetMedium1;
+    QAction* SetUnit1;
+    QAction* Setbaud1;
+    QAction* Reset1;
+    QAction* Cleartable1;
+    QAction* SaveExport1;
+    QAction* Deleteselectedrow1;
+
+public slots:
+    // The request timers' ticks; public, so that a run can be stepped tick by tick.
+    void Timer_respondTimer();
+    void Timer_readallTimer();
+
 protected:
     bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -184,6 +274,35 @@ private:
     void buildPages();
     void buildTimers();
     void showStatus(const std::string& text);
+
+    friend class MeterTableOwner;
+    void buildMetersTable(QBoxLayout* page);
+    void buildMeterOperations(QBoxLayout* side);
+    QPushButton* buildCommandSend(QWidget* parent);
+    void buildContextMenu();
+    void showSelectionLabels();
+    // The button a context-menu item stands for can be used now: enabled and visible.
+    bool itemAllowed(const QWidget* button) const;
+    QPushButton* saveDataButton() const;
+    void setRunEnabled(std::initializer_list<QWidget*> controls, bool enabled);
+
+    bool readSelected();
+    void sendRequest(int address);
+    void respondTick();
+    void respondMoveOn();
+    void stopSearch();
+    void readAllTick();
+    void readAllResend();
+    void readAllMissed();
+    void readAllNextRow();
+    void endReadAll();
+    bool processReply(const std::string& reply);
+    int retries() const;
+    bool purgeComm();
+    char decimalSeparator() const;
+
+    MeterTableOwner meterOwner_;
+    std::unique_ptr<ProgressSteps> progress_;
 
     bool EthernetTicked() const override;
     bool TovekServerTicked() const override;

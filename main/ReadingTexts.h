@@ -1,0 +1,31 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// The texts of the meters page that depend on the ticked Language item, and the conversions
+// its commands make of table cells. No Qt types.
+
+enum class UiLanguage { English, Italian, Polish };
+
+// The primary search button's caption when no search runs ("Find", "Cerca", "Znajd" + 0x9F).
+std::string FindButtonCaption(UiLanguage language);
+// The caption "Read all meters" gets back at the end of a read of all meters.
+std::string ReadAllButtonCaption(UiLanguage language);
+
+struct Question {
+    std::string caption;
+    std::string text;
+};
+// The question before a primary search; the Polish texts are fixed Windows-1250 bytes.
+Question ClearTableQuestion(UiLanguage language);
+
+// A primary address text as the number a frame is sent to: decimal digits naming 0 to 255,
+// else -1 (nothing is sent). The frame keeps only the low eight bits of an address, so "261"
+// must not become meter 5.
+int MeterAddressNumber(std::string_view text);
+
+// The relay value of a meter's Value cell: the number times 1000 in fixed notation without
+// decimals, precision 8 (the exponent form beyond eight integer digits), or "0" when the cell
+// is no number. separator is the decimal separator of the user's locale.
+std::string RelayValueText(std::string_view valueCell, char separator);
