@@ -10,6 +10,7 @@
 #include "TelegramBuilder.h"
 #include "Text8.h"
 #include "UpDownEdit.h"
+#include "WaitUntil.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -76,6 +77,7 @@ protected:
     int stepRun(QTimer* timer, void (TForm11::*tick)(), const std::set<int>& answering, int maxTicks = 60)
     {
         int ticks = 0;
+        std::size_t answeredBefore = 0;
         for (; timer->isActive() && ticks < maxTicks; ++ticks) {
             std::size_t sent = 0, answered = 0;
             for (const std::string& line : f().Log.lines()) {
@@ -86,9 +88,23 @@ protected:
                 answered += bytes.size() == 5 && answering.contains(static_cast<unsigned char>(bytes[2]));
             }
             EXPECT_TRUE(waitBus(sent, answered)) << "sent " << sent << ", answered " << answered;
+            if (answered > answeredBefore) {
+                EXPECT_TRUE(waitForLastAnswerOnPort());
+            }
+            answeredBefore = answered;
             (f().*tick)();
         }
         return ticks;
+    }
+    // A pseudo-terminal hands written bytes to its other end a little later: waits until the
+    // last answer has reached the program's input queue.
+    bool waitForLastAnswerOnPort()
+    {
+        std::size_t size = 0;
+        for (const SimLogEntry& e : bus->log())
+            if (e.kind == SimLogEntry::Kind::Reply)
+                size = e.bytes.size();
+        return waitUntil([&] { return f().Comm1.InQueCount() >= static_cast<int>(size); });
     }
     int stepRespond(const std::set<int>& answering, int maxTicks = 60)
     {
