@@ -133,7 +133,7 @@ TForm11::TForm11(const ProgramPaths& paths, Prompts& prompts, Clock& clock)
 {
     setObjectName("Form11");
     setWindowTitle("Ferolt");
-    resize(1000, 700);
+    resize(1180, 720);
 
     // Writes go straight out, no flow control, no handlers; the device is set before each
     // open from the settings window's port name.

@@ -125,6 +125,10 @@ void TForm11::buildMetersTable(QBoxLayout* page)
     ProgressBar1 = new QProgressBar(TabSheet1);
     ProgressBar1->setObjectName("ProgressBar1");
     ProgressBar1->setTextVisible(false);
+    // Hidden, it keeps its place: the table does not jump when a run shows it.
+    QSizePolicy keepPlace = ProgressBar1->sizePolicy();
+    keepPlace.setRetainSizeWhenHidden(true);
+    ProgressBar1->setSizePolicy(keepPlace);
     ProgressBar1->hide();
     progress_ = std::make_unique<ProgressSteps>(*ProgressBar1);
     progress_->setup(0, 100, 0);
