@@ -211,6 +211,11 @@ TEST_F(LinkTest, AHungUpLineFailsTheWriteAndTheExchangeStillClosesThePort)
     login().IsAdministrator = true;
     f.Frames.SendReqUd2(1);
     EXPECT_EQ(f.Log.line(f.Log.count() - 1), "Can not write to COM port - reading device 1");
+    // The next exchange on the open port: its purge fails and is logged, nothing is thrown.
+    const std::size_t lines = f.Log.count();
+    EXPECT_TRUE(f.PrepareLink());
+    ASSERT_EQ(f.Log.count(), lines + 1);
+    EXPECT_TRUE(f.Log.line(lines).starts_with("Error clearing buffers")) << f.Log.line(lines);
 
     f.ReleaseLink();
     EXPECT_FALSE(f.PortOpen);
