@@ -15,6 +15,7 @@ ProgramWindows::ProgramWindows(const ProgramPaths& paths, Prompts& prompts, Cloc
     Settings = std::make_unique<TSettings>(*Form11, paths.iniPath(), prompts);
     Form11->Settings = Settings.get();
     FAbout = std::make_unique<TFAbout>();
+    Form11->FAbout = FAbout.get();
     FormFullMbus = std::make_unique<TFormFullMbus>(prompts);
 }
 
@@ -23,6 +24,8 @@ ProgramWindows::ProgramWindows(const ProgramPaths& paths, Prompts& prompts, Cloc
 ProgramWindows::~ProgramWindows()
 {
     FormFullMbus.reset();
+    if (Form11)
+        Form11->FAbout = nullptr;
     FAbout.reset();
     Settings.reset();
     if (Form11)
