@@ -112,21 +112,29 @@ TEST_F(LogAndFilesTest, SavingTheLogProposesLogTxtInsideTheDataFolder)
     EXPECT_TRUE(prompts.boxes.empty());
 }
 
-TEST_F(LogAndFilesTest, AFailedLogSaveIsLoggedWithoutABoxAndKeepsTheOlderFile)
+// On a full device: the log's failure goes into the log itself, the export's into a box, and
+// the older files stay whole.
+TEST_F(LogAndFilesTest, FailedSavesKeepTheOlderFiles)
 {
     SmallTmpfs fs;
     if (!fs.mounted())
         GTEST_SKIP() << "no tmpfs can be mounted here";
     start();
+    fillOneMeter();
     writeFile(fs.path("log.txt"), "older\r\n");
+    writeFile(fs.path("meters_data.csv"), "older;\r\n");
     writeFile(folder() + "/plain", "");
     fs.fill();
-    prompts.queueSaveFile(fs.path("log.txt"));          // the device is full
+    prompts.queueSaveFile(fs.path("log.txt"));
     form11().BitBtn6->click();
-    prompts.queueSaveFile(folder() + "/plain/log.txt");  // the folder is a regular file
+    prompts.queueSaveFile(folder() + "/plain/log.txt");   // the folder is a regular file
     form11().BitBtn6->click();
     EXPECT_TRUE(prompts.boxes.empty());
+    prompts.queueSaveFile(fs.path("meters_data.csv"));
+    form11().Butt_save_data->click();
+    expectOneBox(Icon::Error, "Error saving file", "File cannot be written, no rights!\nContact administrator.");
     EXPECT_EQ(readFile(fs.path("log.txt")), "older\r\n");
+    EXPECT_EQ(readFile(fs.path("meters_data.csv")), "older;\r\n");
 
     std::filesystem::remove(fs.path("filler"));
     prompts.queueSaveFile(fs.path("log.txt"));
@@ -279,21 +287,6 @@ TEST_F(LogAndFilesTest, ExportWritesEveryCellWithTheSeparatorTypedAndCrLf)
     form11().Butt_save_data->click();
     EXPECT_TRUE(form11().Memo_export.empty());
     EXPECT_TRUE(prompts.boxes.empty());
-}
-
-TEST_F(LogAndFilesTest, AFailedExportShowsItsBoxAndKeepsTheOlderFile)
-{
-    SmallTmpfs fs;
-    if (!fs.mounted())
-        GTEST_SKIP() << "no tmpfs can be mounted here";
-    start();
-    fillOneMeter();
-    writeFile(fs.path("meters_data.csv"), "older;\r\n");
-    fs.fill();
-    prompts.queueSaveFile(fs.path("meters_data.csv"));
-    form11().Butt_save_data->click();
-    expectOneBox(Icon::Error, "Error saving file", "File cannot be written, no rights!\nContact administrator.");
-    EXPECT_EQ(readFile(fs.path("meters_data.csv")), "older;\r\n");
 }
 
 // The window as the meter-row update sees it while a search fills the table.
