@@ -15,6 +15,7 @@ ProgramWindows::ProgramWindows(const ProgramPaths& paths, Prompts& prompts, Cloc
     Settings = std::make_unique<TSettings>(*Form11, paths.iniPath(), prompts);
     Form11->Settings = Settings.get();
     FAbout = std::make_unique<TFAbout>();
+    Form11->FAbout = FAbout.get();
     FormFullMbus = std::make_unique<TFormFullMbus>(prompts);
     Form11->FormFullMbus = FormFullMbus.get();
 }
@@ -26,6 +27,8 @@ ProgramWindows::~ProgramWindows()
     if (Form11)
         Form11->FormFullMbus = nullptr;
     FormFullMbus.reset();
+    if (Form11)
+        Form11->FAbout = nullptr;
     FAbout.reset();
     Settings.reset();
     if (Form11)

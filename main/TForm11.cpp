@@ -5,6 +5,7 @@
 #include "LogView.h"
 #include "Prompts.h"
 #include "SioPortName.h"
+#include "StringGridView.h"
 #include "TLogin.h"
 #include "TSettings.h"
 #include "Text8.h"
@@ -97,6 +98,13 @@ Parity parityOf(const std::string& text)
     return {paEven, "Even"};
 }
 
+QPushButton* button(QWidget* parent, const char* name, const char* text)
+{
+    auto* b = new QPushButton(text, parent);
+    b->setObjectName(name);
+    return b;
+}
+
 UpDownEdit* upDown(QWidget* parent, const char* udName, const char* editName, int minimum,
                    int maximum)
 {
@@ -153,8 +161,10 @@ TForm11::TForm11(const ProgramPaths& paths, Prompts& prompts, Clock& clock)
     Comm1.SetPortsFolder(paths_.portsDir());
 
     buildMenu();
+    buildFileAndHelpMenus();
     buildPages();
     buildTimers();
+    connectLogAndFiles();
     FormCreate();
 }
 
@@ -198,6 +208,12 @@ void TForm11::buildPages()
     TabSheet2->setObjectName("TabSheet2");
     PageControl1->addTab(TabSheet2, "   Communication devices   ");
     PageControl1->setTabVisible(PageControl1->indexOf(TabSheet2), false);
+    TabSheet3 = new QWidget;
+    TabSheet3->setObjectName("TabSheet3");
+    PageControl1->addTab(TabSheet3, "   Local display Pexor   ");
+    TabSheet4 = new QWidget;
+    TabSheet4->setObjectName("TabSheet4");
+    PageControl1->addTab(TabSheet4, "   Get Readings   ");
     column->addWidget(PageControl1, 3);
 
     // The meters page: the table on the left (it joins with the meter operations), the
@@ -247,6 +263,9 @@ void TForm11::buildPages()
     Check_hex->setObjectName("Check_hex");
     command->addWidget(commandLabel);
     command->addWidget(Check_hex);
+    Check_ascii = new QCheckBox("ASCII", central);
+    Check_ascii->setObjectName("Check_ascii");
+    command->addWidget(Check_ascii);
     command->addWidget(buildCommandSend(central));
     command->addStretch(1);
     column->addLayout(command);
@@ -254,7 +273,17 @@ void TForm11::buildPages()
     Log.add("");   // the log starts with one empty line
     Memo_current = new LogView(Log, central);
     Memo_current->setObjectName("Memo_current");
-    column->addWidget(Memo_current, 2);
+    auto* logRow = new QHBoxLayout;
+    logRow->addWidget(Memo_current, 1);
+    auto* logButtons = new QVBoxLayout;
+    BitBtn7 = button(central, "BitBtn7", "Print log");
+    BitBtn6 = button(central, "BitBtn6", "Save log");
+    BitBtn5 = button(central, "BitBtn5", "Clear log");
+    for (QPushButton* b : {BitBtn7, BitBtn6, BitBtn5})
+        logButtons->addWidget(b);
+    logButtons->addStretch(1);
+    logRow->addLayout(logButtons);
+    column->addLayout(logRow, 2);
 
     StatusBar1 = statusBar();
     StatusBar1->setObjectName("StatusBar1");
@@ -385,6 +414,11 @@ void TForm11::Edit_timeoutChange()
 
 bool TForm11::event(QEvent* event)
 {
+    if (event->type() == QEvent::Show && !firstShown_) {
+        // The page shown with the window gets its show handler too.
+        firstShown_ = true;
+        PageShown(PageControl1->currentIndex());
+    }
     if (event->type() == QEvent::WindowActivate) {
         try {
             FormActivate();

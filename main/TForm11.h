@@ -22,9 +22,11 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <vector>
 
 class Clock;
 class LogView;
+class PrintDevice;
 class Prompts;
 class QAction;
 class QBoxLayout;
@@ -39,7 +41,9 @@ class QStatusBar;
 class QTabWidget;
 class QTimer;
 class SecondaryIDThread;
+class StringGrid;
 class StringGridView;
+class TFAbout;
 class TFormFullMbus;
 class TLogin;
 class TSettings;
@@ -75,6 +79,35 @@ public:
     void ToggleComPort();
 
     void Settings1Click();
+    void About1Click();
+    // Asks in the language of the ticked Language item; Yes closes the window, and with it
+    // the login and the program.
+    void Exit1Click();
+
+    // The log: clear, save as a text file, print.
+    void BitBtn5Click();
+    void BitBtn6Click();
+    void BitBtn7Click();
+    // Prints the log's lines on device; a printer failure shows the "Printing failed" box.
+    void PrintLogTo(PrintDevice& device);
+
+    // The pages: how a custom command is typed follows the page shown; the readings page
+    // leaves it as it is.
+    void TabSheet1Show();
+    void TabSheet2Show();
+    void TabSheet3Show();
+
+    // CSV files of the tables. The export writes grid to a file the user picks, the
+    // separator after every cell; the table never changes.
+    void ExportGridCsv(const StringGrid& grid, const std::string& defaultName,
+                       std::vector<std::string>& lines);
+    // Replaces the meters table by the rows of a CSV file, one a line. The whole file is
+    // checked first: a wrong file shows its box and leaves the table as it was.
+    void ImportMetersCsv(const std::string& fileName, std::vector<std::string>& lines);
+    void Butt_save_dataClick();
+    void Save1Click();
+    void Butt_load_dataClick();
+    void Open1Click();
     void English1Click();
     void Italian1Click();
     void Polish1Click();
@@ -94,6 +127,7 @@ public:
 
     TLogin* Login = nullptr;
     TSettings* Settings = nullptr;
+    TFAbout* FAbout = nullptr;
     TFormFullMbus* FormFullMbus = nullptr;
 
     // --- meters table and selection (TForm11MetersTable.cpp) ---
@@ -163,6 +197,7 @@ public:
 
     // --- components ---
     LogModel Log;   // the lines Memo_current shows
+    std::vector<std::string> Memo_export;   // the lines of the last CSV export or import
     UiCall CommOwner;
     TSioComm Comm1;
 
@@ -188,15 +223,27 @@ public:
     MasterFrames Frames;
 
     // --- controls ---
+    QMenu* File1;
+    QAction* Open1;
+    QAction* Save1;
+    QAction* Exit1;
     QMenu* Tools1;
+    QAction* Users1;
     QAction* Settings1;
     QMenu* Language1;
     QAction* English1;
     QAction* Italian1;
     QAction* Polish1;
+    QMenu* Help1;
+    QAction* About1;
     QTabWidget* PageControl1;
     QWidget* TabSheet1;
     QWidget* TabSheet2;
+    QWidget* TabSheet3;
+    QWidget* TabSheet4;
+    StringGridView* Grid_vantrel;
+    QPushButton* Butt_load_data;
+    QPushButton* Butt_save_data;
     QCheckBox* Check_tovek2;
     QGroupBox* Group_search;
     QLabel* Label6;
@@ -208,7 +255,11 @@ public:
     UpDownEdit* UD_timeout;
     QLineEdit* Edit_timeout;
     QCheckBox* Check_hex;
+    QCheckBox* Check_ascii;
     LogView* Memo_current;
+    QPushButton* BitBtn7;
+    QPushButton* BitBtn6;
+    QPushButton* BitBtn5;
     QStatusBar* StatusBar1;
     QLabel* StatusPanel1;   // the first panel: the serial port's state
 
@@ -222,7 +273,6 @@ public:
     QTimer* Timer_close_socket;
 
     // The meters page.
-    StringGridView* Grid_vantrel;
     QLabel* Label_id;
     QLabel* Label_addr;
     QLineEdit* Edit_liter_rel;   // hidden: the relay value of the selected meter
@@ -271,7 +321,10 @@ protected:
 
 private:
     void buildMenu();
+    void buildFileAndHelpMenus();
     void buildPages();
+    void connectLogAndFiles();
+    void PageShown(int index);
     void buildTimers();
     void showStatus(const std::string& text);
 
@@ -283,7 +336,6 @@ private:
     void showSelectionLabels();
     // The button a context-menu item stands for can be used now: enabled and visible.
     bool itemAllowed(const QWidget* button) const;
-    QPushButton* saveDataButton() const;
     void setRunEnabled(std::initializer_list<QWidget*> controls, bool enabled);
 
     bool readSelected();
@@ -312,4 +364,5 @@ private:
 
     Prompts& prompts_;
     Clock& clock_;
+    bool firstShown_ = false;   // the current page's show handler ran with the first show
 };

@@ -122,6 +122,15 @@ void TForm11::buildMetersTable(QBoxLayout* page)
     reading->addStretch(1);
     table->addLayout(reading);
 
+    // The table on file.
+    auto* files = new QHBoxLayout;
+    Butt_load_data = button(TabSheet1, "Butt_load_data", "Load");
+    Butt_save_data = button(TabSheet1, "Butt_save_data", "Save / Export");
+    files->addWidget(Butt_load_data);
+    files->addWidget(Butt_save_data);
+    files->addStretch(1);
+    table->addLayout(files);
+
     ProgressBar1 = new QProgressBar(TabSheet1);
     ProgressBar1->setObjectName("ProgressBar1");
     ProgressBar1->setTextVisible(false);
@@ -244,7 +253,7 @@ void TForm11::buildContextMenu()
     Setbaud1 = item("Setbaud1", "Set baud", asButton([this] { return Butt_set_baud; }));
     Reset1 = item("Reset1", "Reset", asButton([this] { return Butt_reset; }));
     Cleartable1 = item("Cleartable1", "Clear table", asButton([this] { return Butt_clear_grid; }));
-    SaveExport1 = item("SaveExport1", "Save/Export", asButton([this] { return saveDataButton(); }));
+    SaveExport1 = item("SaveExport1", "Save/Export", asButton([this] { return Butt_save_data; }));
     Deleteselectedrow1 = item("Deleteselectedrow1", "Delete selected row", [this] { Deleteselectedrow1Click(); });
     connect(ContextMenuMbus, &QMenu::aboutToShow, this, [this] {
         try {
@@ -253,12 +262,6 @@ void TForm11::buildContextMenu()
             Log.add(e.what());
         }
     });
-}
-
-QPushButton* TForm11::saveDataButton() const
-{
-    // "Save / Export" belongs to the meters CSV files; the item follows it once it exists.
-    return findChild<QPushButton*>("Butt_save_data");
 }
 
 bool TForm11::itemAllowed(const QWidget* button) const
@@ -361,7 +364,7 @@ void TForm11::ContextMenuMbusPopup()
     Setbaud1->setEnabled(itemAllowed(Butt_set_baud));
     Reset1->setEnabled(itemAllowed(Butt_reset));
     Cleartable1->setEnabled(itemAllowed(Butt_clear_grid));
-    SaveExport1->setEnabled(itemAllowed(saveDataButton()));
+    SaveExport1->setEnabled(itemAllowed(Butt_save_data));
     Deleteselectedrow1->setEnabled(true);
 }
 

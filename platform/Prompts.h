@@ -26,6 +26,7 @@ public:
         std::string initialFolder;     // where the dialog starts
         std::string fallbackFolder;    // used when initialFolder is no existing folder
         std::string fileName;          // the proposed name, may hold a folder
+        bool mustExist = true;         // open only: false accepts the name of a missing file
     };
 
     virtual ~Prompts() = default;

@@ -63,7 +63,8 @@ std::string runFileDialog(QWidget* owner, const Prompts::FileDialog& d, QFileDia
 {
     QFileDialog dialog(owner, Text8::toUnicode(d.caption), pathText(d.initialFolder), Text8::toUnicode(d.filter));
     dialog.setAcceptMode(mode);
-    dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    const bool existing = mode == QFileDialog::AcceptOpen && d.mustExist;
+    dialog.setFileMode(existing ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
     if (!d.fileName.empty())
         dialog.selectFile(proposedName(d.fileName));

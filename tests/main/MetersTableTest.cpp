@@ -52,7 +52,7 @@ protected:
         f().ContextMenuMbusPopup();
         std::string names;
         for (QAction* a : f().ContextMenuMbus->actions())
-            if (a->isEnabled() && a != f().SaveExport1)   // the CSV files' own
+            if (a->isEnabled())
                 names += a->objectName().toStdString() + " ";
         return names;
     }
@@ -190,14 +190,13 @@ TEST_F(MetersTable, ARightClickOpensTheMenuAndLeavesTheSelection)
     QTimer::singleShot(0, [&] {
         opened = QApplication::activePopupWidget() == form.ContextMenuMbus;
         for (QAction* a : form.ContextMenuMbus->actions())
-            if (a != form.SaveExport1)   // the CSV files' own
-                items += a->isEnabled() ? "+" : "-";
+            items += a->isEnabled() ? "+" : "-";
         form.ContextMenuMbus->close();
     });
     QTest::mouseClick(viewport, Qt::RightButton, {}, row2);
     EXPECT_TRUE(opened);
-    // Read selected, Read All, Read Full, the three Set items, Reset, Clear, Delete.
-    EXPECT_EQ(items, "+++----++");
+    // Read selected, Read All, Read Full, the three Set items, Reset, Clear, Save, Delete.
+    EXPECT_EQ(items, "+++----+++");
     EXPECT_EQ(grid().selectedRow(), 1);
     EXPECT_EQ(form.CurAddr, "5");
 
@@ -214,14 +213,14 @@ TEST_F(MetersTable, ItemsFollowTheirButtonsDuringRunsAndWithHiddenGroups)
     grid().selectRow(1);
     giveHandler(form.Butt_reset);
     giveHandler(form.Butt_set_baud);
-    const std::string all = "Readselected1 ReadAll1 ReadFull1 Setbaud1 Reset1 Cleartable1 Deleteselectedrow1 ";
+    const std::string all = "Readselected1 ReadAll1 ReadFull1 Setbaud1 Reset1 Cleartable1 SaveExport1 Deleteselectedrow1 ";
     EXPECT_EQ(enabledItems(), all);
 
     // A primary search: no second exchange, no meter command.
     prompts.queueAnswer(Prompts::Answer::No);
     form.Butt_find_primaryClick();
     ASSERT_TRUE(form.SearchActive);
-    EXPECT_EQ(enabledItems(), "Cleartable1 Deleteselectedrow1 ");
+    EXPECT_EQ(enabledItems(), "Cleartable1 SaveExport1 Deleteselectedrow1 ");
     form.ReadFull1->trigger();
     EXPECT_FALSE(form.Link.FullReportMode);
     form.Butt_find_primaryClick();   // Stop
@@ -230,7 +229,7 @@ TEST_F(MetersTable, ItemsFollowTheirButtonsDuringRunsAndWithHiddenGroups)
     // Reading every meter.
     form.Butt_readallClick();
     ASSERT_TRUE(form.Timer_readall->isActive());
-    EXPECT_EQ(enabledItems(), "ReadAll1 Cleartable1 Deleteselectedrow1 ");
+    EXPECT_EQ(enabledItems(), "ReadAll1 Cleartable1 SaveExport1 Deleteselectedrow1 ");
     form.Timer_readall->stop();
     form.ReadAllRow = grid().RowCount();
     form.Timer_readallTimer();   // the last position: the run ends
@@ -242,7 +241,7 @@ TEST_F(MetersTable, ItemsFollowTheirButtonsDuringRunsAndWithHiddenGroups)
     EXPECT_FALSE(form.Timer_readall->isActive());
     setRows({{"00000005", "5"}});
     form.Group_ops->hide();
-    EXPECT_EQ(enabledItems(), "Readselected1 ReadAll1 ReadFull1 Setbaud1 Cleartable1 Deleteselectedrow1 ");
+    EXPECT_EQ(enabledItems(), "Readselected1 ReadAll1 ReadFull1 Setbaud1 Cleartable1 SaveExport1 Deleteselectedrow1 ");
 }
 
 } // namespace

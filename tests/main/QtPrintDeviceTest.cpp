@@ -1,89 +1,17 @@
 #include "LogPrint.h"
+#include "PdfText.h"
 #include "QtPrintDevice.h"
 
 #include <gtest/gtest.h>
 
 #include <QFile>
 #include <QPrinter>
-#include <QProcess>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <string>
 #include <vector>
 
 namespace {
-
-struct Word {
-    QString text;
-    double xMin, yMin, xMax, yMax;
-};
-
-struct PdfPage {
-    double width = 0, height = 0;
-    std::vector<Word> words;
-    bool has(const QString& text) const
-    {
-        for (const Word& w : words)
-            if (w.text == text)
-                return true;
-        return false;
-    }
-    const Word* find(const QString& text) const
-    {
-        for (const Word& w : words)
-            if (w.text == text)
-                return &w;
-        return nullptr;
-    }
-};
-
-QString run(const QString& program, const QStringList& arguments)
-{
-    QProcess process;
-    process.start(program, arguments);
-    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit
-        || process.exitCode() != 0)
-        return QString();
-    // Compatibility forms undo the ligatures of the printed face ("fi" of "file").
-    return QString::fromUtf8(process.readAllStandardOutput()).normalized(QString::NormalizationForm_KC);
-}
-
-int pdfPages(const QString& pdf)
-{
-    const QRegularExpressionMatch m =
-        QRegularExpression(R"(^Pages:\s+(\d+))", QRegularExpression::MultilineOption)
-            .match(run("pdfinfo", {pdf}));
-    return m.hasMatch() ? m.captured(1).toInt() : -1;
-}
-
-// The words of one page with their boxes, in points from the page's top left corner.
-PdfPage pdfPage(const QString& pdf, int page)
-{
-    const QString html = run("pdftotext", {"-bbox", "-f", QString::number(page), "-l",
-                                           QString::number(page), pdf, "-"});
-    PdfPage result;
-    const QRegularExpressionMatch size =
-        QRegularExpression(R"re(<page width="([\d.]+)" height="([\d.]+)")re").match(html);
-    if (size.hasMatch()) {
-        result.width = size.captured(1).toDouble();
-        result.height = size.captured(2).toDouble();
-    }
-    const QRegularExpression word(
-        R"re(<word xMin="([\d.]+)" yMin="([\d.]+)" xMax="([\d.]+)" yMax="([\d.]+)">([^<]*)</word>)re");
-    for (auto it = word.globalMatch(html); it.hasNext();) {
-        const QRegularExpressionMatch m = it.next();
-        result.words.push_back({m.captured(5), m.captured(1).toDouble(), m.captured(2).toDouble(),
-                                m.captured(3).toDouble(), m.captured(4).toDouble()});
-    }
-    return result;
-}
-
-QString pdfText(const QString& pdf, int page)
-{
-    return run("pdftotext", {"-layout", "-f", QString::number(page), "-l", QString::number(page),
-                             pdf, "-"});
-}
 
 class PdfPrinting : public ::testing::Test {
 protected:
@@ -139,7 +67,7 @@ TEST_F(PdfPrinting, ThirtySevenLinesFillTwoA4Pages)
     const QRectF area = printer.pageLayout().paintRect(QPageLayout::Point);
     for (int i = 0; i <= 35; ++i) {
         const QString row = QString("row%1").arg(i);
-        const Word* word = one.find(row);
+        const PdfWord* word = one.find(row);
         ASSERT_NE(word, nullptr) << row.toStdString();
         EXPECT_FALSE(two.has(row)) << row.toStdString();
         EXPECT_LE(word->yMax, area.bottom()) << row.toStdString();
@@ -154,9 +82,9 @@ TEST_F(PdfPrinting, TextSitsBelowItsPositionInsideTheMargins)
     const QString pdf = dir_.filePath("geometry.pdf");
     ASSERT_EQ(print(pdf, rowLines(2)), PrintResult::Printed);
     const PdfPage page = pdfPage(pdf, 1);
-    const Word* header = page.find("Print");
-    const Word* first = page.find("row0");
-    const Word* second = page.find("row1");
+    const PdfWord* header = page.find("Print");
+    const PdfWord* first = page.find("row0");
+    const PdfWord* second = page.find("row1");
     ASSERT_TRUE(header && first && second);
 
     // Positions are on a grid of about a millimetre inside the printable area, whose corner is
@@ -188,10 +116,10 @@ TEST_F(PdfPrinting, LineBreakCharactersStayInsideTheLine)
     const QString pdf = dir_.filePath("breaks.pdf");
     ASSERT_EQ(print(pdf, {"alpha\rbeta", "gamma\ndelta"}), PrintResult::Printed);
     const PdfPage page = pdfPage(pdf, 1);
-    const Word* alpha = page.find("alpha");
-    const Word* beta = page.find("beta");
-    const Word* gamma = page.find("gamma");
-    const Word* delta = page.find("delta");
+    const PdfWord* alpha = page.find("alpha");
+    const PdfWord* beta = page.find("beta");
+    const PdfWord* gamma = page.find("gamma");
+    const PdfWord* delta = page.find("delta");
     ASSERT_TRUE(alpha && beta && gamma && delta);
     EXPECT_NEAR(alpha->yMin, beta->yMin, 0.5);
     EXPECT_NEAR(gamma->yMin, delta->yMin, 0.5);

@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
@@ -351,6 +352,32 @@ TEST(QtPrompts, TheOpenDialogChoosesAnExistingFile)
     EXPECT_EQ(prompts.openFile(nullptr, d), bytesOf(tmp.filePath("meters_data.csv")));
     EXPECT_EQ(fileMode, QFileDialog::ExistingFile);
     EXPECT_EQ(proposed, tmp.filePath("meters_data.csv"));
+}
+
+TEST(QtPrompts, AnOpenDialogMayAcceptTheNameOfAMissingFile)
+{
+    QTemporaryDir tmp;
+    QtPrompts prompts;
+    const QString missing = tmp.filePath("typed.csv");
+    QPointer<QFileDialog> shown;
+    ModalWatch watch([&](QWidget* w) {
+        if (auto* dialog = qobject_cast<QFileDialog*>(w)) {
+            shown = dialog;
+            dialog->selectFile(missing);
+            // Queued: a box the dialog may raise must be seen by this watch.
+            QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
+        } else if (auto* box = qobject_cast<QDialog*>(w)) {
+            // The dialog refused the name with a box of its own: close both.
+            box->reject();
+            if (shown)
+                shown->reject();
+        }
+    });
+    Prompts::FileDialog d;
+    d.filter = "CSV (*.csv)";
+    d.initialFolder = bytesOf(tmp.path());
+    d.mustExist = false;
+    EXPECT_EQ(prompts.openFile(nullptr, d), bytesOf(missing));
 }
 
 TEST(QtPrompts, APrintDialogAcceptsOrCancels)
