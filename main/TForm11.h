@@ -156,7 +156,6 @@ public:
     void clearReplyBuffers();
     // The language of the ticked Language item: Polish, else English, else Italian.
     UiLanguage TickedLanguage() const;
-    ProgressSteps& Progress() { return *progress_; }
 
     // Controls whose commands are not built yet: they stay disabled whatever a run enables.
     std::set<const QWidget*> AwaitingHandler;
