@@ -35,14 +35,6 @@ CsvGrid csvGridOf(const StringGrid& grid)
     return csv;
 }
 
-// As the table's "Clear table": every data row emptied, the header and one empty row left.
-void clearMetersTable(StringGrid& grid)
-{
-    for (int r = 1; r < grid.RowCount(); ++r)
-        grid.clearRow(r);
-    grid.setRowCount(2);
-}
-
 } // namespace
 
 void TForm11::ExportGridCsv(const StringGrid& grid, const std::string& defaultName,
@@ -105,7 +97,7 @@ void TForm11::ImportMetersCsv(const std::string& fileName, std::vector<std::stri
         if (lines.size() > static_cast<std::size_t>(INT_MAX - 2))
             throw std::length_error("too many lines");
 
-        clearMetersTable(grid);
+        Butt_clear_gridClick();
         tableCleared = true;
         const int columns = grid.ColCount();
         // Line k goes to row k + 1; the table keeps its empty last row.
