@@ -9,15 +9,10 @@ std::int32_t HexStrToInt(std::string_view text)
     std::uint32_t sum = 0;
     for (std::size_t i = 0; i < 8; ++i) {
         const char c = text[i];
-        unsigned d;
-        if (c >= '0' && c <= '9')
-            d = static_cast<unsigned>(c - '0');
-        else if (c >= 'A' && c <= 'F')
-            d = static_cast<unsigned>(c - 'A' + 10);
-        else if (c >= 'a' && c <= 'f')
-            d = static_cast<unsigned>(c - 'a' + 10);
-        else
+        const int v = HexDigitValue(c);
+        if (v < 0)
             throw ConversionError(std::string(text));
+        const auto d = static_cast<unsigned>(v);
         sum = sum * 16u + d;
     }
     return static_cast<std::int32_t>(sum);

@@ -11,6 +11,18 @@
 // ConversionError.
 std::int32_t HexStrToInt(std::string_view text);
 
+// The value of one hex digit ("0"-"9", "A"-"F", "a"-"f"), or -1 for any other character.
+inline int HexDigitValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
 // Writes the two upper-case hex digits of b at p; gives the position after them.
 inline char* writeHexByte(char* p, unsigned char b)
 {

@@ -335,15 +335,10 @@ std::string HexToBinStr(std::string_view hex)
     std::string bits(hex.size() * 4, '0');
     char* p = bits.data();
     for (char c : hex) {
-        unsigned d;
-        if (c >= '0' && c <= '9')
-            d = static_cast<unsigned>(c - '0');
-        else if (c >= 'A' && c <= 'F')
-            d = static_cast<unsigned>(c - 'A' + 10);
-        else if (c >= 'a' && c <= 'f')
-            d = static_cast<unsigned>(c - 'a' + 10);
-        else
+        const int v = HexDigitValue(c);
+        if (v < 0)
             throw ConversionError(std::string(hex));
+        const auto d = static_cast<unsigned>(v);
         for (int bit = 3; bit >= 0; --bit)
             *p++ = (d >> bit) & 1u ? '1' : '0';
     }
