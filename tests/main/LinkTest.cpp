@@ -1,5 +1,6 @@
 #include "AppFixture.h"
 #include "BusSimulator.h"
+#include "ClosedPort.h"
 #include "MasterFrames.h"
 #include "PtyPair.h"
 #include "TForm11.h"
@@ -225,7 +226,9 @@ TEST_F(LinkTest, AHungUpLineFailsTheWriteAndTheExchangeStillClosesThePort)
 
 TEST_F(LinkTest, TheLinkBoxesChooseTheRouteAtEverySend)
 {
-    startWith("[Misc]\r\nUseLANXP=0\r\n");
+    const ClosedPort closed;   // the client links find nobody there
+    ASSERT_NE(closed.port(), 0);
+    startWith("[Misc]\r\nUseLANXP=0\r\n[LANXP]\r\nPort=" + closed.text() + "\r\n");
     TForm11& f = form11();
     TSettings& s = settings();
     f.ToggleComPort();
