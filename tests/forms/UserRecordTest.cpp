@@ -328,19 +328,6 @@ TEST_F(UserRecordOps, TheLastAdministratorStays)
     EXPECT_EQ(DeleteUser(records, "second"), DeleteOutcome::LastAdministrator);
 }
 
-TEST_F(UserRecordOps, DeleteDoesNothingWithoutAnAdministratorOrTheName)
-{
-    EXPECT_EQ(DeleteUser(records, "nobody"), DeleteOutcome::NotFound);
-    EXPECT_EQ(DeleteUser(records, "OP"), DeleteOutcome::NotFound);
-    EXPECT_EQ(records.size(), 3u);
-    EXPECT_EQ(DeleteUser(records, "op"), DeleteOutcome::Deleted);
-    ASSERT_EQ(records.size(), 2u);
-    EXPECT_EQ(records[1].name, "set");
-    records[0].level = "administrator";
-    EXPECT_EQ(DeleteUser(records, "set"), DeleteOutcome::NoAdministrator);
-    EXPECT_EQ(records.size(), 2u);
-}
-
 class UsersFileTest : public ::testing::Test {
 protected:
     UsersFileTest()
