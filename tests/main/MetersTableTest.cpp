@@ -16,6 +16,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <fstream>
 #include <vector>
 
 namespace {
@@ -56,6 +57,25 @@ protected:
                 names += a->objectName().toStdString() + " ";
         return names;
     }
+    // Loads the meters table from a CSV file of ID and address lines.
+    void load(const std::vector<Row>& rows)
+    {
+        const std::string path = folder() + "/meters.csv";
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        for (const Row& r : rows)
+            out << r[0] << ";" << r[1] << ";\r\n";
+        out.close();
+        prompts.queueOpenFile(path);
+        f().Butt_load_data->click();
+    }
+    // A left click on a data row of the table, as the user makes it.
+    void clickRow(int row)
+    {
+        StringGridView* view = f().Grid_vantrel;
+        const QPoint at = view->visualRect(view->model()->index(row - 1, 0)).center();
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at);
+    }
+    std::string selection() { return f().CurId + "/" + f().CurAddr + " " + labels(); }
     // As a later command's handler will: the control takes part in the enabling rules.
     void giveHandler(QPushButton* button)
     {
@@ -97,6 +117,37 @@ TEST_F(MetersTable, SelectingARowSetsTheSelectedMeterItsLabelsAndRelayValue)
     grid().selectRow(3);
     EXPECT_EQ(f().CurId, "12345678");
     EXPECT_EQ(f().Edit_liter_rel->text(), "0");
+}
+
+TEST_F(MetersTable, AClickOnTheHighlightedRowSelectsItsMeter)
+{
+    startProgram(0);
+    // At start and after a load the table highlights row 1.
+    load({{"00000005", "5"}, {"00000007", "7"}, {"00000009", "9"}});
+    ASSERT_EQ(grid().selectedRow(), 1);
+    ASSERT_EQ(f().CurAddr, "256");
+    clickRow(1);
+    EXPECT_EQ(selection(), "00000005/5 ID:00000005 Addr.:5");
+
+    // Clear table and a load move the highlight back to row 1, the target stays the old one.
+    clickRow(2);
+    EXPECT_EQ(selection(), "00000007/7 ID:00000007 Addr.:7");
+    f().Butt_clear_grid->click();
+    load({{"00000011", "11"}, {"00000012", "12"}});
+    ASSERT_EQ(grid().selectedRow(), 1);
+    ASSERT_EQ(f().CurAddr, "7");
+    clickRow(1);
+    EXPECT_EQ(selection(), "00000011/11 ID:00000011 Addr.:11");
+
+    // After a delete the highlighted row shows the next meter.
+    load({{"00000005", "5"}, {"00000007", "7"}, {"00000009", "9"}});
+    clickRow(2);
+    f().Deleteselectedrow1->trigger();
+    ASSERT_EQ(grid().selectedRow(), 2);
+    ASSERT_EQ(grid().cell(1, 2), "9");
+    ASSERT_EQ(f().CurAddr, "7");
+    clickRow(2);
+    EXPECT_EQ(selection(), "00000009/9 ID:00000009 Addr.:9");
 }
 
 TEST_F(MetersTable, TheSelectionFollowsTheCurrentDevice)
