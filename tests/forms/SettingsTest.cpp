@@ -238,6 +238,24 @@ TEST_F(SettingsTest, ApplyOnPageOneWritesExactlyItsKeysInPlace)
     EXPECT_FALSE(s.isVisible());
 }
 
+TEST_F(SettingsTest, AByteOrderMarkHidesNoSectionAndStaysInTheFile)
+{
+    const std::string bom = "\xEF\xBB\xBF";
+    writeIni(bom + "[Misc]\r\nRetry=3\r\nGlobalInit=1\r\nLanguage=2\r\n[Com port]\r\nSpeed=2400\r\n");
+    start();
+    TSettings& s = settings();
+    EXPECT_EQ(s.Edit_retry_read->text(), "3");
+    EXPECT_TRUE(s.Global_init->isChecked());
+    EXPECT_TRUE(form11().Italian1->isChecked());
+    s.BitBtn1Click();
+    const std::string text = readIni();
+    EXPECT_TRUE(text.starts_with(bom + "[Misc]\r\n")) << text;
+    EXPECT_EQ(text.find("[Misc]"), text.rfind("[Misc]")) << text;
+    EXPECT_NE(text.find("Retry=3\r\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("Language=2\r\n"), std::string::npos) << text;
+    EXPECT_EQ(text.find(bom, 1), std::string::npos) << text;
+}
+
 TEST_F(SettingsTest, ApplyOnPageTwoKeepsWholeTitlesAndPushesFifteenBytes)
 {
     start();
