@@ -191,6 +191,13 @@ TEST_F(LinkTest, APortHeldByAnotherProgramIsReportedInTheTickedLanguage)
     settings().Combo_com_name->setEditText("COM1");
     EXPECT_TRUE(f.PrepareLink());
     f.ReleaseLink();
+    // Port names are case-blind: "com1" is the port COM1.
+    settings().Combo_com_name->setEditText("com1");
+    ASSERT_TRUE(f.PrepareLink());
+    EXPECT_EQ(f.StatusText(), "com1 - 300,8,Even");
+    f.Frames.SendReqUd2(1);
+    EXPECT_EQ(received(1), std::string("\x10\x7B\x01\x7C\x16", 5));
+    f.ReleaseLink();
 }
 
 TEST_F(LinkTest, AHungUpLineFailsTheWriteAndTheExchangeStillClosesThePort)
