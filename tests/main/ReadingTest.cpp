@@ -239,7 +239,10 @@ TEST_F(Reading, AMeterAcknowledgingTheRequestEndsTheRead)
     setRows({"5"});
     f().Check_nke->setChecked(true);
     f().Butt_readonce->click();
-    EXPECT_LE(stepRespond({5}, 3), 3);
+    // The first tick takes the SND_NKE's acknowledge and asks for the telegram; the E5 that
+    // answers the request ends the read at the next tick.
+    EXPECT_EQ(stepRespond({5}, 3), 2);
+    EXPECT_EQ(logCount("0xE5 (Acknowledge)"), 2u);
     EXPECT_FALSE(f().Timer_respond->isActive());
     EXPECT_FALSE(f().PortOpen);
     EXPECT_EQ(frameNames(), std::vector<std::string>({"NKE 5", "REQ 5"}));
