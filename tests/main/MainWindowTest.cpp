@@ -136,6 +136,34 @@ TEST_F(MainWindowTest, StoredValuesAreBoundedOnReading)
     }
 }
 
+TEST_F(MainWindowTest, AStoredLanguageTicksItsItemAtCreation)
+{
+    const struct {
+        const char* language;
+        int number;
+        bool english, italian, polish;
+        const char* settingsCaption;   // the settings window follows the ticked item
+    } cases[] = {
+        {"2", 2, false, true, false, "Impostazioni"},
+        {"3", 3, false, false, true, "Ustawienia"},
+        {"1", 1, true, false, false, "Settings"},
+        {"0x2", 2, false, true, false, "Impostazioni"},
+        {"9", 9, true, false, false, "Settings"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.language);
+        writeIni(std::string("[Misc]\r\nLanguage=") + c.language + "\r\n");
+        start();
+        TForm11& f = form11();
+        EXPECT_EQ(f.LanguageNo, c.number);
+        EXPECT_EQ(f.English1->isChecked(), c.english);
+        EXPECT_EQ(f.Italian1->isChecked(), c.italian);
+        EXPECT_EQ(f.Polish1->isChecked(), c.polish);
+        settings().FormActivate();
+        EXPECT_EQ(settings().windowTitle().toStdString(), c.settingsCaption);
+    }
+}
+
 TEST_F(MainWindowTest, ATimeoutChangeSetsTheSixRequestTimersAtOnce)
 {
     start();
