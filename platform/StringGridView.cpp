@@ -69,8 +69,18 @@ void StringGridView::currentChanged(const QModelIndex& current, const QModelInde
     QTableView::currentChanged(current, previous);
     if (showing_ || !userMove_ || !current.isValid())
         return;
-    if (current.row() + 1 != grid_.selectedRow())
-        grid_.selectCell(current.column(), current.row() + 1);
+    userSelected_ = true;
+    grid_.selectCell(current.column(), current.row() + 1);
+}
+
+void StringGridView::selectPicked(const QModelIndex& index)
+{
+    // The view does not move to the cell that is current already; the grid's select event
+    // runs for it all the same, as for any cell the user picks.
+    if (userSelected_ || !index.isValid())
+        return;
+    userSelected_ = true;
+    grid_.selectCell(index.column(), index.row() + 1);
 }
 
 void StringGridView::mousePressEvent(QMouseEvent* event)
@@ -78,11 +88,26 @@ void StringGridView::mousePressEvent(QMouseEvent* event)
     const QPoint pos = event->position().toPoint();
     if (event->button() == Qt::LeftButton) {
         const FlagScope user(userMove_);
+        userSelected_ = false;
         QTableView::mousePressEvent(event);
+        selectPicked(indexAt(pos));
     } else {
         event->accept();   // Qt's views would move the current row to the pressed one
     }
     emit mousePressed(event->button(), pos, event->globalPosition().toPoint());
+}
+
+void StringGridView::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    // The second press of a double click selects like the first.
+    if (event->button() != Qt::LeftButton) {
+        QTableView::mouseDoubleClickEvent(event);
+        return;
+    }
+    const FlagScope user(userMove_);
+    userSelected_ = false;
+    QTableView::mouseDoubleClickEvent(event);
+    selectPicked(indexAt(event->position().toPoint()));
 }
 
 void StringGridView::mouseReleaseEvent(QMouseEvent* event)
@@ -104,6 +129,7 @@ void StringGridView::mouseMoveEvent(QMouseEvent* event)
 
 void StringGridView::keyPressEvent(QKeyEvent* event)
 {
+    // A move to another cell, in the selected row too, runs the select event (currentChanged).
     const FlagScope user(userMove_);
     QTableView::keyPressEvent(event);
 }

@@ -8,7 +8,8 @@
 #include <memory>
 
 // A window's table: owns its StringGrid and shows it. Row 0 is the header; a click or the
-// arrow keys select a whole data row (the grid's selectCell, so its select listener runs);
+// arrow keys select a whole data row (the grid's selectCell, so its select listener runs, also
+// for the row that is selected already);
 // only one row is selected; nothing is edited; rows are 20 pixels high. A press of any but
 // the left button leaves the selection alone: with mousePressed a window opens its context
 // menu there. The view's selection follows the grid's, whoever moves it.
@@ -38,14 +39,18 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
 
 private:
     void showGridSelection();
+    // Runs the grid's select event for a cell the user picked when the move did not.
+    void selectPicked(const QModelIndex& index);
 
     StringGrid grid_;
     std::unique_ptr<StringGridModel> model_;
     bool userMove_ = false;    // the current index changes by the user's click or key
     bool showing_ = false;     // the current index changes to show the grid's selection
+    bool userSelected_ = false; // the user's click or key has run the select event
 };
