@@ -8,7 +8,8 @@
 // integer, also after a second key was written; and a write changes only its own line: it
 // replaces the key's line, or inserts one line in the key's section, or appends the section
 // and the key, and keeps every other line byte for byte (the last line gains a CR LF when a
-// line follows it).
+// line follows it); a leading UTF-8 byte-order mark is no part of the first line, is kept in
+// front, and changes nothing else.
 #include "FuzzCheck.h"
 #include "IniFile.h"
 
@@ -150,6 +151,60 @@ void checkReads(const IniFile& ini, std::string_view section, std::string_view k
     FUZZ_CHECK(ini.readBool(section, key, true) == (number ? *number != 0 : true));
 }
 
+// What a read and a write of the key give; checks each step on the way.
+struct Outcome {
+    std::string before, afterWrites;
+    bool operator==(const Outcome&) const = default;
+};
+
+Outcome readAndWrite(std::string_view text, std::string_view section, std::string_view key,
+                     std::string_view value, int number)
+{
+    IniFile ini = IniFile::fromText(text);
+    FUZZ_CHECK(ini.text() == text);
+    checkReads(ini, section, key);
+    checkReads(ini, key, section);
+    Outcome outcome {ini.readString(section, key, "a") + "|" + ini.readString(section, key, "b"), {}};
+    if (!plainName(section, "[]\r\n") || !plainName(key, "[]=;\r\n"))
+        return outcome;
+
+    // A leading byte-order mark stays where it is, before the first line.
+    const std::string_view bom = "\xEF\xBB\xBF";
+    const bool hasBom = text.substr(0, bom.size()) == bom;
+    const Lines before = linesOf(hasBom ? text.substr(bom.size()) : text);
+    const bool keyExisted = hasKey(ini, section, key);
+    ini.writeString(section, key, value);
+    const std::string written = ini.text();
+    FUZZ_CHECK(!hasBom || written.compare(0, bom.size(), bom) == 0);
+    const Line keyLine {std::string(trimmed(key)) + "=" + oneLine(value), "\r\n"};
+    const Line header {"[" + std::string(trimmed(section)) + "]", "\r\n"};
+    checkOneLineChanged(before, linesOf(std::string_view(written).substr(hasBom ? bom.size() : 0)), keyLine,
+                        header, keyExisted);
+    const std::string expected(trimmed(oneLine(value)));
+    FUZZ_CHECK(hasKey(ini, section, key) && ini.readString(section, key, "") == expected);
+    checkReads(ini, section, key);
+    // Case does not matter in names.
+    std::string upperKey(key);
+    for (char& ch : upperKey)
+        if (ch >= 'a' && ch <= 'z')
+            ch = static_cast<char>(ch - 'a' + 'A');
+    FUZZ_CHECK(hasKey(ini, section, upperKey) && ini.readString(section, upperKey, "") == expected);
+
+    // A second key of the section leaves the first as written; an integer reads back.
+    const std::string other = std::string(trimmed(key)) + "2";
+    ini.writeInteger(section, other, number);
+    FUZZ_CHECK(ini.readInteger(section, other, number ^ 1) == number);
+    FUZZ_CHECK(ini.readString(section, key, "") == expected);
+
+    // What was written is what a new read of the text finds.
+    const IniFile reread = IniFile::fromText(ini.text());
+    FUZZ_CHECK(reread.text() == ini.text());
+    FUZZ_CHECK(reread.readString(section, key, "") == expected);
+    FUZZ_CHECK(reread.readInteger(section, other, number ^ 1) == number);
+    outcome.afterWrites = ini.text();
+    return outcome;
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -165,41 +220,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         value = input.substr(b + 1, c - b - 1);
         text = input.substr(c + 1);
     }
-
-    IniFile ini = IniFile::fromText(text);
-    FUZZ_CHECK(ini.text() == text);
-    checkReads(ini, section, key);
-    checkReads(ini, key, section);
-
-    if (!plainName(section, "[]\r\n") || !plainName(key, "[]=;\r\n"))
-        return 0;
-    const Lines before = linesOf(text);
-    const bool keyExisted = hasKey(ini, section, key);
-    ini.writeString(section, key, value);
-    const Line keyLine {std::string(trimmed(key)) + "=" + oneLine(value), "\r\n"};
-    const Line header {"[" + std::string(trimmed(section)) + "]", "\r\n"};
-    checkOneLineChanged(before, linesOf(ini.text()), keyLine, header, keyExisted);
-    const std::string expected(trimmed(oneLine(value)));
-    FUZZ_CHECK(hasKey(ini, section, key) && ini.readString(section, key, "") == expected);
-    checkReads(ini, section, key);
-    // Case does not matter in names.
-    std::string upperKey(key);
-    for (char& ch : upperKey)
-        if (ch >= 'a' && ch <= 'z')
-            ch = static_cast<char>(ch - 'a' + 'A');
-    FUZZ_CHECK(hasKey(ini, section, upperKey) && ini.readString(section, upperKey, "") == expected);
-
-    // A second key of the section leaves the first as written; an integer reads back.
-    const std::string other = std::string(trimmed(key)) + "2";
     const int number = static_cast<int>(size * 2654435761u);
-    ini.writeInteger(section, other, number);
-    FUZZ_CHECK(ini.readInteger(section, other, number ^ 1) == number);
-    FUZZ_CHECK(ini.readString(section, key, "") == expected);
+    const Outcome plain = readAndWrite(text, section, key, value, number);
 
-    // What was written is what a new read of the text finds.
-    const IniFile reread = IniFile::fromText(ini.text());
-    FUZZ_CHECK(reread.text() == ini.text());
-    FUZZ_CHECK(reread.readString(section, key, "") == expected);
-    FUZZ_CHECK(reread.readInteger(section, other, number ^ 1) == number);
+    // The same file saved with a byte-order mark reads the same and is written the same,
+    // the mark kept in front.
+    const std::string bom = "\xEF\xBB\xBF";
+    if (text.substr(0, bom.size()) != bom) {
+        Outcome marked = readAndWrite(bom + std::string(text), section, key, value, number);
+        FUZZ_CHECK(marked.before == plain.before);
+        FUZZ_CHECK(marked.afterWrites.empty() == plain.afterWrites.empty());
+        if (!plain.afterWrites.empty())
+            FUZZ_CHECK(marked.afterWrites == bom + plain.afterWrites);
+    }
     return 0;
 }
