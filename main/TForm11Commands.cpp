@@ -2,7 +2,6 @@
 // or as hex bytes; one response time-out later the reply is shown in the log.
 #include "TForm11.h"
 
-#include "BlockingWait.h"
 #include "EnableTimer.h"
 #include "EthPacket.h"
 #include "HexCommand.h"
@@ -56,8 +55,11 @@ void TForm11::Check_hexClick() { Check_ascii->setChecked(!Check_hex->isChecked()
 
 void TForm11::Butt_command_sendClick()
 {
-    if (BlockingWaitBusy())
+    // Not inside another exchange; a second command within this one's time-out may go.
+    if (linkBusy(Timer_free_command)) {
+        refuseWhileBusy();
         return;
+    }
     const std::string text = bytesOf(Edit_command->text());
     if (text.empty())
         return;
@@ -185,7 +187,3 @@ void TForm11::Timer_free_commandTimer()
         Log.add(e.what());
     }
 }
-
-// The display's time command comes with the display's page; until then TimePending stays
-// false and this is never reached.
-void TForm11::BitBtn12Click() {}

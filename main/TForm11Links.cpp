@@ -269,10 +269,11 @@ void TForm11::Socket1ClientRead(QTcpSocket* connection)
     }
     restartCloseTimer();
     // A gateway's first packet (nothing sent to it yet) starts the automatic read, whatever
-    // its check found. It runs last: it may send, and the connection may end meanwhile.
+    // its check found. It runs last: it may send, and the connection may end meanwhile. The
+    // display's read waits for its replies, so it runs after this event, never inside it.
     if (checked && Link.PacketNo == 1) {
         if (Settings && Settings->Check_autopexor->isChecked())
-            Butt_pexor_readClick();
+            queueAutoDisplayRead();
         else if (Settings && Settings->Check_autombus->isChecked())
             Butt_find_primaryClick();
     }
@@ -444,7 +445,3 @@ bool TForm11::sendOn(NetLink link, const std::string& bytes, std::string& error)
     }
     return true;
 }
-
-// The display's memory read comes with the display's page; until then the first packet
-// starts nothing when "AutoDisplay" is set.
-void TForm11::Butt_pexor_readClick() {}
