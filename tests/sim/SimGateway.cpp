@@ -147,6 +147,7 @@ private:
         std::string buf;
         bool packet = false; // the bytes waiting are a packet (they began with 01)
         Clock::time_point last {};
+        Clock::time_point lastReply {}; // when the latest reply goes
     };
 
     static SimLogEntry entry(Kind kind, Clock::time_point now, int connection, std::string bytes,
@@ -246,6 +247,10 @@ private:
     // Applies the reply switches and queues what goes out.
     void reply(int connection, Clock::time_point at, std::string packet, std::string note, SimActions& out)
     {
+        // One request after the other: no reply overtakes the one before it.
+        Rx& r = rx_[connection];
+        at = std::max(at, r.lastReply);
+        r.lastReply = at;
         if (statusOnly) {
             packet = simeth::statusReply(net, static_cast<std::uint16_t>(
                                                   static_cast<unsigned char>(packet[6]) << 8

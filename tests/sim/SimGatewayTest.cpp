@@ -156,6 +156,19 @@ TEST_F(GatewayServer, SilenceAndBadFramesGetStatusOnlyReplies)
     EXPECT_EQ(replyText(exchange(mbus(10, shortFrame(0x40, 1))), 10), hexBytes("E5"));
 }
 
+TEST_F(GatewayServer, RepliesKeepTheOrderOfTheRequests)
+{
+    SimFaults late;
+    late.late = 80ms;
+    gw.setFaults(gw.addMeter(water(3, "33333333")), late);
+    ASSERT_TRUE(conn.write(mbus(1, shortFrame(0x7B, 3)) + mbus(2, shortFrame(0x7B, 2)) + mbus(3, shortFrame(0x40, 1))));
+    const std::string replies = conn.read(900);
+    ASSERT_EQ(replies.size(), 900u);
+    EXPECT_EQ(replyText(replies.substr(0, 300), 1), gw.meter(2).telegram()) << "the late meter first";
+    EXPECT_EQ(statusOf(replies.substr(300, 300)), "01 00 02 ");
+    EXPECT_EQ(replyText(replies.substr(600), 3), hexBytes("E5"));
+}
+
 TEST_F(GatewayServer, EveryCheckOfTheRequestIsLoggedAndAnsweredWithItsFlag)
 {
     struct Damage {

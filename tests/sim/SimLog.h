@@ -38,7 +38,9 @@ struct SimLogEntry {
     std::string bytes;
     std::string text; // what it was and what came of it, or why it failed
     int connection = 0; // TCP simulators: the connection, numbered from 1 in opening order
-    std::optional<SimPacketInfo> packet {}; // Packet and BadPacket entries
+    // Packet and BadPacket entries; a gateway's Reply entries too (body: the reply kind at
+    // offset 21, A5 for status only; payload: the reply text).
+    std::optional<SimPacketInfo> packet {};
 
     // Frame tests: a received short frame with this C field (and address, unless -1).
     bool isShortFrame(std::uint8_t c, int address = -1) const;
