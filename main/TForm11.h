@@ -45,6 +45,7 @@ class SecondaryIDThread;
 class StringGrid;
 class StringGridView;
 class TFAbout;
+class TFUsers;
 class TFormFullMbus;
 class TLogin;
 class TSettings;
@@ -80,6 +81,8 @@ public:
     void ToggleComPort();
 
     void Settings1Click();
+    // Shows the accounts window, not modal.
+    void Users1Click();
     void About1Click();
     // Asks in the language of the ticked Language item; Yes closes the window, and with it
     // the login and the program.
@@ -128,6 +131,7 @@ public:
 
     TLogin* Login = nullptr;
     TSettings* Settings = nullptr;
+    TFUsers* FUsers = nullptr;
     TFAbout* FAbout = nullptr;
     TFormFullMbus* FormFullMbus = nullptr;
 
