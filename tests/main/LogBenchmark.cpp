@@ -10,6 +10,7 @@
 #include "ProgramWindows.h"
 #include "TForm11.h"
 #include "TLogin.h"
+#include "UserRecord.h"
 
 #include <QApplication>
 #include <QTemporaryDir>
@@ -76,7 +77,9 @@ int main(int argc, char** argv)
     FakePrompts prompts;
     FakeClock clock;
     ProgramWindows windows(paths, prompts, clock, [] {});
-    windows.Login->start(*windows.Form11);
+    // As the tests start the program: the login shown, then an account with every right.
+    windows.Login->show();
+    windows.Login->ApplyAccess("Setup", UserRights::all());
     TForm11& form = *windows.Form11;
     form.show();
     QApplication::processEvents();
