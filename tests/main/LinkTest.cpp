@@ -57,7 +57,7 @@ protected:
     // The bytes the bus took, once n frames that passed its checks have arrived.
     std::string received(std::size_t n)
     {
-        EXPECT_TRUE(bus->waitForFrames(n, 5s)) << "frames so far: " << bus->frameCount();
+        EXPECT_TRUE(bus->waitForFrames(n, 10s)) << "frames so far: " << bus->frameCount();
         return bus->receivedBytes();
     }
 

@@ -50,7 +50,7 @@ protected:
         const std::string sentinel = ReqUd2Frame(99, false);
         std::string got;
         while (!got.ends_with(sentinel)) {
-            const std::string more = pty.readMaster(1, 2s);
+            const std::string more = pty.readMaster(1, 10s);
             if (more.empty())
                 break;
             got += more;
