@@ -29,12 +29,19 @@ public:
     void send(const std::string& frame, FrameBuilder builder, const std::string& target,
               const std::string& operation) override;
 
+    // The secondary search's select frames, on the same routes: never a "Sent:" line, and a
+    // failed serial write logs "Can not write to COM port - searching by secondary...".
+    // A failure on the display module's route reaches the caller.
+    void sendSearchFrame(const std::string& frame);
+
 private:
     void sendToGateways(const std::string& frame, FrameBuilder builder);
     void sendToDisplayOrSerial(const std::string& frame, const std::string& target,
                                const std::string& operation);
     void sendToSerial(const std::string& frame, const std::string& target,
                       const std::string& operation);
+    // Writes on an open port; logs failureText when the write fails. Gives whether it was written.
+    bool writeSerial(const std::string& frame, const std::string& failureText);
 
     const LinkControls& controls_;
     LinkState& link_;
