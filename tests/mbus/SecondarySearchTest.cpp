@@ -7,6 +7,7 @@
 #include "ManualDispatcher.h"
 #include "MasterFrames.h"
 #include "ReplyDecoder.h"
+#include "SearchExchanges.h"
 #include "SimBus.h"
 #include "TelegramBuilder.h"
 #include "WaitUntil.h"
@@ -15,7 +16,6 @@
 
 #include <algorithm>
 #include <functional>
-#include <map>
 #include <random>
 #include <set>
 
@@ -160,23 +160,6 @@ SimBus busOf(const std::vector<std::string>& ids)
     return bus;
 }
 
-// Exchanges a search spends: ten selects, one read per distinct ID, and eleven (a read that
-// collides, ten selects one digit deeper) per prefix of length 1 to 7, in search order, that
-// two or more meters share.
-int expectedExchanges(const std::vector<std::string>& ids, bool lsbFirst)
-{
-    std::set<std::string> distinct(ids.begin(), ids.end());
-    int shared = 0;
-    for (std::size_t length = 1; length <= 7; ++length) {
-        std::map<std::string, int> holders;
-        for (const std::string& id : ids)
-            ++holders[lsbFirst ? id.substr(8 - length) : id.substr(0, length)];
-        for (const auto& [prefix, n] : holders)
-            shared += n >= 2;
-    }
-    return 10 + static_cast<int>(distinct.size()) + 11 * shared;
-}
-
 struct SearchRun {
     std::vector<std::string> found;
     int exchanges = 0;
@@ -269,7 +252,7 @@ TEST(SecondarySearch, FindsEveryPopulationAtItsExchangeCount)
             std::vector<std::string> found = run.found;
             std::sort(found.begin(), found.end());
             ASSERT_EQ(found, list);
-            ASSERT_EQ(run.exchanges, expectedExchanges(list, lsb));
+            ASSERT_EQ(run.exchanges, SearchExchanges(list, lsb));
         }
     }
 }
@@ -447,7 +430,7 @@ TEST(SecondaryIDThread, RunsTheSearchWithEveryHandOverOnTheOwnersThread)
     EXPECT_EQ(inner.ends, 1);
     EXPECT_EQ(std::set<std::string>(inner.found.begin(), inner.found.end()),
               (std::set<std::string> {"12345678", "12345679", "50000000"}));
-    EXPECT_EQ(inner.selects + inner.reads, expectedExchanges({"12345678", "12345679", "50000000"}, false));
+    EXPECT_EQ(inner.selects + inner.reads, SearchExchanges({"12345678", "12345679", "50000000"}, false));
 }
 
 TEST(SecondaryIDThread, AStopFromTheOwnersThreadEndsTheSearchOnce)

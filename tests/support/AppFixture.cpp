@@ -36,3 +36,8 @@ void AppFixture::start()
     windows_ = std::make_unique<ProgramWindows>(paths_, prompts, clock, [this] { ++quitRequests; });
     windows_->Login->start(*windows_->Form11);
 }
+
+void AppFixture::destroyWindows()
+{
+    windows_.reset();
+}

@@ -36,6 +36,8 @@ protected:
     std::string readIni() const;
     // Creates the windows as the program does and lets the login show the main window.
     void start();
+    // Destroys the windows as the program's end does.
+    void destroyWindows();
 
     const std::string& folder() const { return paths_.folder(); }
     const ProgramPaths& paths() const { return paths_; }
