@@ -45,7 +45,9 @@ inline int threadCount()
 
 class SecondaryFixture : public BusAppFixture {
 protected:
-    static constexpr int Wait = 40;   // the search's wait after each frame
+    // The search's wait after each frame: short, yet long enough for the simulator to answer
+    // on a busy machine.
+    static constexpr int Wait = 100;
 
     TForm11& f() { return form11(); }
     StringGrid& grid() { return form11().Grid_vantrel->grid(); }

@@ -390,17 +390,20 @@ TEST_F(Secondary, AStoppedSetAddressLeavesNothingForTheNextFind)
     prompts.queueAnswer(Prompts::Answer::Yes);
     f().BitBtn21->click();
     ASSERT_TRUE(f().SetAddrPending);
+    // Each frame is on the bus before the next command's purge could drop it from the line.
+    ASSERT_TRUE(waitBus(1, 1));
     f().BitBtn21->click();   // "Stop addr"
     EXPECT_FALSE(f().Timer_secondary->isActive());
     EXPECT_TRUE(f().Check_broadcast->isEnabled());
     // A primary search started while a set address by ID waits.
     f().Butt_set_addressClick();
     ASSERT_TRUE(f().SetAddrPending);
+    ASSERT_TRUE(waitBus(2, 2));
     prompts.queueAnswer(Prompts::Answer::No);
     f().Butt_find_primaryClick();
     EXPECT_FALSE(f().SetAddrPending);
+    ASSERT_TRUE(waitBus(3, 2)) << ::testing::PrintToString(frameNames());   // the search's request too
     f().Butt_find_primaryClick();   // Stop
-    ASSERT_TRUE(waitBus(3, 2)) << ::testing::PrintToString(frameNames());   // two selections and the search's request, answered
 
     bus->clearLog();
     f().Edit_id->setText("12345678");
