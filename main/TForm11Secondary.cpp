@@ -54,6 +54,8 @@ void TForm11::buildSecondaryControls(QGridLayout* search)
     Edit_id = new QLineEdit(Group_search);
     Edit_id->setObjectName("Edit_id");
     InsertionLimit::attach(Edit_id, 8, "0123456789F");
+    for (QLineEdit* e : {Edit_address_min, Edit_address_max, Edit_timeout})
+        InsertionLimit::attach(e, 0, "0123456789");
     Button1 = button(Group_search, "Button1", "Stop Secondary");
     Button1->hide();
     search->addWidget(Label7, 2, 0);

@@ -318,9 +318,11 @@ TEST_F(Commands, KeyFiltersJudgeOnlyWhatTheUserTypes)
     f().Combo_set_baud->lineEdit()->clear();
     QTest::keyClicks(f().Combo_set_baud->lineEdit(), "24b00");
     EXPECT_EQ(f().Combo_set_baud->currentText(), "2400");
-    f().Edit_new_address->selectAll();
-    QTest::keyClicks(f().Edit_new_address, "2-5");
-    EXPECT_EQ(f().UD_new_address->value(), 25);
+    for (UpDownEdit* ud : {f().UD_new_address, f().UD_AutoPrimary, f().UD_address_max, f().UD_timeout}) {
+        ud->edit()->selectAll();
+        QTest::keyClicks(ud->edit(), ud == f().UD_timeout ? "+7-00" : "2-5");
+        EXPECT_EQ(ud->value(), ud == f().UD_timeout ? 700 : 25) << ud->objectName().toStdString();
+    }
     f().Edit_liter->setText("12a3");   // the program's own text stays
     EXPECT_EQ(f().Edit_liter->text(), "12a3");
 
