@@ -142,7 +142,7 @@ private:
 
 std::chrono::milliseconds TForm11::searchWait() const
 {
-    return std::chrono::milliseconds(SecondaryWaitMs > 0 ? SecondaryWaitMs : UD_timeout->value());
+    return std::chrono::milliseconds(responseTimeout());
 }
 
 // The last steps of "Find" with "FFFFFFFF": the thread of a new search.

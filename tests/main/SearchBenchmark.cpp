@@ -64,7 +64,7 @@ struct SearchSetup {
         addMeters(bus);
         bus.start();
         windows = std::make_unique<ProgramWindows>(paths, prompts, clock, [] {});
-        windows->Login->start(*windows->Form11);
+        windows->Login->ApplyAccess("Setup", UserRights::all());   // logged in, no hex log
     }
     static BusSimulatorOptions busOptions(const ProgramPaths& paths)
     {

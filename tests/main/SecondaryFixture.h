@@ -66,7 +66,7 @@ protected:
     void start(bool lsbFirst = false, std::string_view ini = {})
     {
         startProgram(0, ini);
-        f().SecondaryWaitMs = Wait;
+        f().setResponseTimeoutForTest(Wait);
         settings().Check_LSB->setChecked(lsbFirst);
     }
     void findAll()

@@ -190,7 +190,7 @@ TEST_F(Secondary, ClosingTheWindowMidSearchEndsItAtOnce)
     addMeter("12345678", 1);
     start(false);
     const int before = threadCount();
-    f().SecondaryWaitMs = 0;
+    f().setResponseTimeoutForTest(0);
     f().UD_timeout->setValue(9900);
     findAll();
     ASSERT_TRUE(waitForFrames(1));   // the search waits its 9.9 s now
@@ -213,7 +213,7 @@ TEST_F(Secondary, TheProgramsEndDuringASearchJoinsItsThread)
     addMeter("12345678", 1);
     start(false);
     const int before = threadCount();
-    f().SecondaryWaitMs = 0;
+    f().setResponseTimeoutForTest(0);
     f().UD_timeout->setValue(9900);
     findAll();
     ASSERT_TRUE(waitForFrames(1));
@@ -379,35 +379,48 @@ TEST_F(Secondary, ASilentMeterIsNamedByItsId)
     EXPECT_FALSE(f().PortOpen);
 }
 
-TEST_F(Secondary, AStoppedSetAddressLeavesNothingForTheNextFind)
+TEST_F(Secondary, StopAddrLeavesNoNewAddressForTheNextFind)
 {
     addMeter("12345678", 3);
     start();
     byHand();
     setRows({{"12345678", "3"}});
-
-    // "Stop addr" while the selection waits for its acknowledge.
     prompts.queueAnswer(Prompts::Answer::Yes);
     f().BitBtn21->click();
     ASSERT_TRUE(f().SetAddrPending);
-    // Each frame is on the bus before the next command's purge could drop it from the line.
+    // The frame is on the bus before the next command's purge could drop it from the line.
     ASSERT_TRUE(waitBus(1, 1));
-    f().BitBtn21->click();   // "Stop addr"
+    f().BitBtn21->click();   // "Stop addr" while the selection waits for its acknowledge
     EXPECT_FALSE(f().Timer_secondary->isActive());
-    EXPECT_TRUE(f().Check_broadcast->isEnabled());
-    // A primary search started while a set address by ID waits.
-    f().Butt_set_addressClick();
-    ASSERT_TRUE(f().SetAddrPending);
-    ASSERT_TRUE(waitBus(2, 2));
-    prompts.queueAnswer(Prompts::Answer::No);
-    f().Butt_find_primaryClick();
     EXPECT_FALSE(f().SetAddrPending);
-    ASSERT_TRUE(waitBus(3, 2)) << ::testing::PrintToString(frameNames());   // the search's request too
-    f().Butt_find_primaryClick();   // Stop
+    EXPECT_TRUE(f().Check_broadcast->isEnabled());
 
     bus->clearLog();
     f().Edit_id->setText("12345678");
     f().Butt_find_idClick();
+    tickAfter(1, 1, &TForm11::Timer_secondaryTimer);
+    ASSERT_TRUE(waitBus(2));
+    EXPECT_EQ(frameNames(), std::vector<std::string>({"LONG 53/52", "REQ 253"}));
+    EXPECT_EQ(bus->meter(0).address(), 3);
+}
+
+TEST_F(Secondary, AFindWhileASetAddressWaitsSendsNoNewAddress)
+{
+    addMeter("12345678", 3);
+    start();
+    byHand();
+    setRows({{"12345678", "3"}});
+    f().UD_new_address->setValue(9);
+    f().Butt_set_addressClick();
+    ASSERT_TRUE(f().SetAddrPending);
+    ASSERT_TRUE(waitBus(1, 1));
+    f().Butt_find_primaryClick();   // refused: the selection's exchange runs
+    EXPECT_FALSE(f().SearchActive);
+
+    bus->clearLog();
+    f().Edit_id->setText("12345678");
+    f().Butt_find_idClick();
+    EXPECT_FALSE(f().SetAddrPending);
     tickAfter(1, 1, &TForm11::Timer_secondaryTimer);
     ASSERT_TRUE(waitBus(2));
     EXPECT_EQ(frameNames(), std::vector<std::string>({"LONG 53/52", "REQ 253"}));
