@@ -95,14 +95,14 @@ std::vector<std::string> csvFileLines(std::string_view bytes)
     return lines;
 }
 
-CsvFields csvLineFields(std::string_view line, std::string_view separator)
+CsvFields csvLineFields(std::string_view line, std::string_view separator, std::size_t slots)
 {
     CsvFields result;
     std::size_t fieldStart = 0;
     for (std::size_t i = 0; i < line.size(); ++i) {
         if (!isSeparator(line[i], separator))
             continue;
-        if (result.fields.size() + 1 == CsvFieldSlots) {
+        if (result.fields.size() + 1 >= slots) {
             result.tooMany = true;
             return result;
         }
@@ -114,9 +114,9 @@ CsvFields csvLineFields(std::string_view line, std::string_view separator)
 }
 
 std::vector<std::string> csvRowCells(std::string_view line, int columnCount,
-                                     std::string_view separator)
+                                     std::string_view separator, std::size_t slots)
 {
-    CsvFields split = csvLineFields(line, separator);
+    CsvFields split = csvLineFields(line, separator, slots);
     std::vector<std::string> cells(static_cast<std::size_t>(std::max(columnCount, 0)));
     const std::size_t filled = std::min(cells.size(), split.fields.size());
     for (std::size_t c = 0; c < filled; ++c)
@@ -161,7 +161,7 @@ std::optional<std::string> csvReadFile(const std::string& path)
 }
 
 CsvImportCheck csvCheckImport(const std::optional<std::string>& bytes,
-                              std::string_view separator)
+                              std::string_view separator, std::size_t slots)
 {
     CsvImportCheck check;
     if (!bytes || bytes->find('\0') != std::string::npos) {
@@ -170,7 +170,7 @@ CsvImportCheck csvCheckImport(const std::optional<std::string>& bytes,
     }
     check.lines = csvFileLines(*bytes);
     for (const auto& line : check.lines) {
-        if (csvLineFields(line, separator).tooMany) {
+        if (csvLineFields(line, separator, slots).tooMany) {
             check.status = CsvImportStatus::TooManyData;
             check.lines.clear();
             return check;
@@ -180,7 +180,8 @@ CsvImportCheck csvCheckImport(const std::optional<std::string>& bytes,
     return check;
 }
 
-CsvImportCheck csvCheckImportFile(const std::string& path, std::string_view separator)
+CsvImportCheck csvCheckImportFile(const std::string& path, std::string_view separator,
+                                  std::size_t slots)
 {
-    return csvCheckImport(csvReadFile(path), separator);
+    return csvCheckImport(csvReadFile(path), separator, slots);
 }

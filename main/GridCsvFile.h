@@ -13,7 +13,8 @@
 
 // Limits of the reader.
 inline constexpr std::size_t CsvMaxLineLength = 4096;  // characters kept of a line
-inline constexpr std::size_t CsvFieldSlots = 21;       // a 21st field makes the file too wide
+inline constexpr std::size_t CsvFieldSlots = 21;       // meters: a 21st field makes the file too wide
+inline constexpr std::size_t CsvDisplayFieldSlots = 15; // the display table: a 15th one does
 inline constexpr std::size_t CsvMaxFieldLength = 50;   // characters kept of a field
 
 // The cells of a table to write: cell(column, row) for columns 0 .. columnCount - 1 and rows
@@ -40,18 +41,21 @@ std::vector<std::string> csvFileLines(std::string_view bytes);
 
 // The fields of one line. A field exists only where a separator ends it; the characters after
 // the last separator are dropped. A separator text that is not one character never matches.
-// Every field keeps at most CsvMaxFieldLength characters. Splitting stops when a 21st field
-// ends: tooMany is then set and fields holds the first 20.
+// Every field keeps at most CsvMaxFieldLength characters. Splitting stops when the field of
+// slot number `slots` ends (the 21st for the meters): tooMany is then set and fields holds the
+// ones before it.
 struct CsvFields {
     std::vector<std::string> fields;
     bool tooMany = false;
 };
-CsvFields csvLineFields(std::string_view line, std::string_view separator);
+CsvFields csvLineFields(std::string_view line, std::string_view separator,
+                        std::size_t slots = CsvFieldSlots);
 
 // The cells of one imported row: field c + 1 in column c for c in 0 .. columnCount - 1,
 // columns without a field empty, fields beyond the column count dropped.
 std::vector<std::string> csvRowCells(std::string_view line, int columnCount,
-                                     std::string_view separator);
+                                     std::string_view separator,
+                                     std::size_t slots = CsvFieldSlots);
 
 // The rows that the lines of a file give, one a line, the first line included.
 std::vector<std::vector<std::string>> csvRows(const std::vector<std::string>& lines,
@@ -65,12 +69,13 @@ std::optional<std::string> csvReadFile(const std::string& path);
 enum class CsvImportStatus {
     Good,         // lines holds the file's lines (none for an empty file)
     WrongFile,    // not readable, or holds a NUL byte (a binary file, a zero-filled tail)
-    TooManyData,  // a line has a 21st field
+    TooManyData,  // a line has a field in the last slot (the 21st for the meters)
 };
 struct CsvImportCheck {
     CsvImportStatus status = CsvImportStatus::WrongFile;
     std::vector<std::string> lines;
 };
 CsvImportCheck csvCheckImport(const std::optional<std::string>& bytes,
-                              std::string_view separator);
-CsvImportCheck csvCheckImportFile(const std::string& path, std::string_view separator);
+                              std::string_view separator, std::size_t slots = CsvFieldSlots);
+CsvImportCheck csvCheckImportFile(const std::string& path, std::string_view separator,
+                                  std::size_t slots = CsvFieldSlots);

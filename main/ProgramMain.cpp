@@ -20,6 +20,7 @@ int ProgramMain(int argc, char** argv)
     QtPrompts prompts;
     const ProgramPaths paths;
     ProgramWindows windows(paths, prompts, systemClock());
-    windows.Login->start(*windows.Form11);
+    // Every run begins at the login; the main window stays hidden until a login succeeds.
+    windows.Login->show();
     return app.exec();
 }

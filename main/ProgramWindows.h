@@ -8,13 +8,14 @@ class Clock;
 class ProgramPaths;
 class Prompts;
 class TFAbout;
+class TFUsers;
 class TForm11;
 class TFormFullMbus;
 class TSettings;
 
 // The program's windows, created in their order and alive until the program ends: the
-// login first (closing it ends the program), then the main window, the settings window and
-// the About and detailed report windows, all hidden.
+// login first (closing it ends the program), then the main window, the settings window, the
+// accounts window and the About and detailed report windows, all hidden.
 struct ProgramWindows {
     ProgramWindows(const ProgramPaths& paths, Prompts& prompts, Clock& clock,
                    TLogin::QuitCall quit = {});
@@ -25,6 +26,7 @@ struct ProgramWindows {
     std::unique_ptr<TLogin> Login;
     std::unique_ptr<TForm11> Form11;
     std::unique_ptr<TSettings> Settings;
+    std::unique_ptr<TFUsers> FUsers;
     std::unique_ptr<TFAbout> FAbout;
     std::unique_ptr<TFormFullMbus> FormFullMbus;
 };

@@ -1,6 +1,7 @@
 #include "TForm11.h"
 
 #include "AtomicFile.h"
+#include "BlockingWait.h"
 #include "IniFile.h"
 #include "LogView.h"
 #include "Prompts.h"
@@ -165,6 +166,8 @@ TForm11::TForm11(const ProgramPaths& paths, Prompts& prompts, Clock& clock)
     buildPages();
     buildTimers();
     connectLogAndFiles();
+    buildDisplayPage();
+    buildReadingsPage();
     FormCreate();
 }
 
@@ -406,7 +409,7 @@ void TForm11::FormClose()
 
 void TForm11::Edit_timeoutChange()
 {
-    const int interval = UD_timeout->value();
+    const int interval = responseTimeout();
     for (QTimer* t : {Timer_respond, Timer_secondary, Timer_readall, Timer_free_command, Timer_pexor,
                       Timer_pexor_info})
         t->setInterval(interval);
@@ -431,6 +434,16 @@ bool TForm11::event(QEvent* event)
 
 void TForm11::closeEvent(QCloseEvent* event)
 {
+    // A close that comes during a wait (it is not user input) takes effect once the wait and
+    // its read are over.
+    if (exchangeHeld_ || BlockingWaitBusy()) {
+        event->ignore();
+        if (!closeDeferred_) {
+            closeDeferred_ = true;
+            QTimer::singleShot(20, this, &TForm11::retryDeferredClose);
+        }
+        return;
+    }
     try {
         FormClose();
     } catch (const std::exception& e) {

@@ -31,6 +31,7 @@ class Prompts;
 class QAction;
 class QBoxLayout;
 class QCheckBox;
+class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -44,6 +45,7 @@ class SecondaryIDThread;
 class StringGrid;
 class StringGridView;
 class TFAbout;
+class TFUsers;
 class TFormFullMbus;
 class TLogin;
 class TSettings;
@@ -79,6 +81,8 @@ public:
     void ToggleComPort();
 
     void Settings1Click();
+    // Shows the accounts window, not modal.
+    void Users1Click();
     void About1Click();
     // Asks in the language of the ticked Language item; Yes closes the window, and with it
     // the login and the program.
@@ -127,6 +131,7 @@ public:
 
     TLogin* Login = nullptr;
     TSettings* Settings = nullptr;
+    TFUsers* FUsers = nullptr;
     TFAbout* FAbout = nullptr;
     TFormFullMbus* FormFullMbus = nullptr;
 
@@ -160,6 +165,79 @@ public:
     // Controls whose commands are not built yet: they stay disabled whatever a run enables.
     std::set<const QWidget*> AwaitingHandler;
 
+    // --- one exchange at a time (TForm11Exchange.cpp) ---
+    // An exchange holds the link: a meter read, search or command, a display run, read or
+    // command whose reply is awaited, a wait that lets events run. besides: a running timer of
+    // the exchange asking, whose own restart is allowed.
+    bool linkBusy(const QTimer* besides = nullptr) const;
+    // The start of an exchange: true (and the busy line in the log) while another one runs.
+    bool refuseWhileBusy();
+    // The response time-out every display wait and request timer uses: UD_timeout's value,
+    // or the shorter one a test has set (0 takes the spin box again).
+    int responseTimeout() const;
+    void setResponseTimeoutForTest(int ms);
+    // The display read a gateway's first packet starts: queued, so that it never runs inside
+    // the socket's read event, and at most one waits at a time.
+    void queueAutoDisplayRead();
+
+    // --- the display table (devices/TForm11Display.cpp) ---
+    void Butt_pexor_cleartableClick();
+    void BitBtn1Click();   // fill from the meters table
+    void BitBtn8Click();   // tick every row
+    void BitBtn9Click();   // untick every row
+    void BitBtn3Click();   // add a row
+    void BitBtn4Click();   // delete the selected row
+    void BitBtn10Click();  // export
+    void BitBtn2Click();   // import
+    // Replaces the display table by a CSV file's rows, one a line; a wrong file leaves it as it was.
+    void ImportPexorCsv(const std::string& fileName, std::vector<std::string>& lines);
+    void Grid_pexorSelectCell(int col, int row);
+    void CheckPexorRow(int row);
+    void UncheckPexorRow(int row);
+    // Ticks of rows 1 .. 250 only; every other row reads as unticked.
+    bool pexorRowTicked(int row) const;
+
+    // --- the display's single commands (devices/TForm11DisplayCommands.cpp) ---
+    void BitBtn11Click();   // date, then the time
+    void BitBtn12Click();   // time
+    void Butt_pexor_refreshClick();
+    void BitBtn14Click();   // lock, on the serial port
+    void BitBtn15Click();   // create the sort table
+    void BitBtn16Click();   // sort by user number
+    void Check_sort_addressClick();
+    void Check_sort_userClick();
+
+    // --- write, delete and zero (devices/TForm11DisplayWrite.cpp) ---
+    void Butt_pexor_setClick();
+    void Butt_pexor_deleteClick();
+    void Butt_pexor_delpClick();
+    void AdvancePexorWriteStep();
+    void Check_pexor_deleteClick();
+
+    // --- the display's memory read (devices/TForm11DisplayRead.cpp) ---
+    void Butt_pexor_readClick();
+    // Asks for the active addresses and puts one row per address in both tables; false when
+    // the reply holds no address list.
+    bool ReadPexorAddresses();
+    void Butt_pexor_infoClick();
+
+    // --- history readings (devices/TForm11History.cpp) ---
+    void BitBtn13Click();   // the history read
+    void Butt_get_historicalClick();
+    void BitBtn18Click();   // "SET READ"
+    void Butt_sort_histClick();
+    void Check_sort_hist_addressClick();
+    void Check_sort_hist_userClick();
+    void CopySortToReadings();
+    void Butt_add_histClick();
+    void Butt_delete_histClick();
+    void Grid_historicalSelectCell(int col, int row);
+    void Butt_clear_histClick();
+    void BitBtn17Click();   // export
+    // The CSV text of the table, after one empty line.
+    void ExportReadingsCsv(const StringGrid& grid, const std::string& defaultName,
+                           std::vector<std::string>& lines);
+
     // --- state ---
     std::string CurAddr = "256";
     std::string CurId;
@@ -180,7 +258,11 @@ public:
     bool SecMainChanged = false;
     std::string EncodingName = "CP 852";
     bool LsbSearch = false;
+    bool TableHasSecMain = false;   // the meters table is laid out with the second-main column
     bool WriteTableActive = false;
+    int WriteRow = 0;
+    int PexorRetryCount = 0;   // the Activate step's retries of the current row
+    int InfoStep = 0;
     bool TimePending = false;
     bool ReadAllMemory = false;
     int PexorSelAddr = 0;
@@ -196,6 +278,7 @@ public:
 
     // --- components ---
     LogModel Log;   // the lines Memo_current shows
+    LogModel Info;  // the lines Memo_info shows
     std::vector<std::string> Memo_export;   // the lines of the last CSV export or import
     UiCall CommOwner;
     TSioComm Comm1;
@@ -309,10 +392,69 @@ public:
     QAction* SaveExport1;
     QAction* Deleteselectedrow1;
 
+    // The display page.
+    StringGridView* Grid_pexor;
+    QPushButton* BitBtn1;
+    QPushButton* BitBtn2;
+    QPushButton* BitBtn10;
+    QPushButton* BitBtn3;
+    QPushButton* BitBtn4;
+    QPushButton* BitBtn8;
+    QPushButton* BitBtn9;
+    QPushButton* Butt_pexor_cleartable;
+    QPushButton* BitBtn11;
+    QPushButton* BitBtn12;
+    QLabel* Label_pexor_refresh;
+    UpDownEdit* UD_pexor_refresh;
+    QLineEdit* Edit_pexor_refresh;
+    QPushButton* Butt_pexor_refresh;
+    QPushButton* BitBtn14;
+    QPushButton* BitBtn15;
+    QPushButton* BitBtn16;
+    QCheckBox* Check_sort_address;
+    QCheckBox* Check_sort_user;
+    QPushButton* Butt_pexor_set;
+    QPushButton* Butt_pexor_delete;
+    QPushButton* Butt_pexor_delp;
+    QPushButton* Butt_pexor_read;
+    QPushButton* BitBtn18;
+    QGroupBox* GroupBox3;
+    QPushButton* Butt_pexor_info;
+    LogView* Memo_info;
+    // The step boxes of the write machine, in step order.
+    QCheckBox* Check_pexor_active;
+    QCheckBox* Check_pexor_unit;
+    QCheckBox* Check_pexor_multiplier;
+    QCheckBox* Check_pexor_divider;
+    QCheckBox* Check_pexor_initial;
+    QCheckBox* Check_pexor_initial_P1;
+    QCheckBox* Check_pexor_initial_P2;
+    QCheckBox* Check_pexor_second_main;
+    QCheckBox* Check_pexor_user;
+    QCheckBox* Check_pexor_text;
+    QCheckBox* Check_pexor_delete;
+    QCheckBox* Check_pexor_delp;
+
+    // The readings page.
+    StringGridView* Grid_historical;
+    QPushButton* Butt_get_historical;
+    QPushButton* BitBtn13;
+    QComboBox* Combo_months;
+    QPushButton* BitBtn17;
+    QPushButton* Butt_add_hist;
+    QPushButton* Butt_delete_hist;
+    QPushButton* Butt_clear_hist;
+    QPushButton* Butt_sort_hist;
+    QCheckBox* Check_sort_hist_address;
+    QCheckBox* Check_sort_hist_user;
+    StringGridView* Grid_sort;
+
 public slots:
     // The request timers' ticks; public, so that a run can be stepped tick by tick.
     void Timer_respondTimer();
     void Timer_readallTimer();
+    void Timer_pexorTimer();
+    void Timer_pexor_infoTimer();
 
 protected:
     bool event(QEvent* event) override;
@@ -329,6 +471,10 @@ private:
 
     friend class MeterTableOwner;
     void buildMetersTable(QBoxLayout* page);
+    void buildDisplayPage();
+    void buildDisplayCommands(QBoxLayout* rows);
+    void buildDisplayWrite(QBoxLayout* rows);
+    void buildReadingsPage();
     void buildMeterOperations(QBoxLayout* side);
     QPushButton* buildCommandSend(QWidget* parent);
     void buildContextMenu();
@@ -354,6 +500,48 @@ private:
 
     MeterTableOwner meterOwner_;
     std::unique_ptr<ProgressSteps> progress_;
+
+    // How a display command goes out: a single command connects or opens its link first,
+    // one inside an exchange does not (the sort command still connects the module).
+    enum class PexorSend { Single, InExchange, Sort };
+    // True when the text went out in one write; a failed write is logged.
+    bool sendPexor(const std::string& text, PexorSend mode);
+    bool writePexorSerial(const std::string& text);
+    bool writePexorGateway(const std::string& text);
+    bool writePexorModule(const std::string& text);
+    void enableReplyTimer();
+    // The run's buttons: enabled again at the end of a write, delete or zero run.
+    void setPexorRunEnabled(bool enabled);
+    QCheckBox* currentPexorStep() const;
+    void stopPexorRun();
+    void pexorTick();
+    void sendPexorStep(QCheckBox* step, int row);
+    // The blocking read: one question, a wait of the response time-out, the reply appended
+    // to the log; gives the reply and the index of its first log line.
+    struct DisplayReply {
+        bool sent = false;
+        bool ended = false;   // the read must end here
+        std::string text;
+        std::size_t first = 0;
+    };
+    DisplayReply askTableQuestion(const std::string& address, int kind);
+    void decodeTableReply(const DisplayReply& reply, const std::string& address, int kind);
+    bool readPexorRow(const std::string& address);
+    bool sendInfoQuestion(const char* question);
+    void infoTick();
+    void historyRead();
+    bool allMonthsRead();
+    void oneMonthRead(const std::string& month);
+    DisplayReply askHistory(const std::string& question);
+    void endHistoryRead();
+    void exportCsv(const StringGrid& grid, const std::string& defaultName, std::vector<std::string>& lines,
+                   bool leadingEmptyLine);
+    class ExchangeHold;
+    void retryDeferredClose();
+    bool exchangeHeld_ = false;    // a blocking display read runs, from before its PrepareLink
+    bool closeDeferred_ = false;   // a close came during a wait
+    bool autoReadQueued_ = false;
+    int testTimeout_ = 0;
 
     bool EthernetTicked() const override;
     bool TovekServerTicked() const override;

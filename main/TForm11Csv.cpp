@@ -40,6 +40,12 @@ CsvGrid csvGridOf(const StringGrid& grid)
 void TForm11::ExportGridCsv(const StringGrid& grid, const std::string& defaultName,
                             std::vector<std::string>& lines)
 {
+    exportCsv(grid, defaultName, lines, false);
+}
+
+void TForm11::exportCsv(const StringGrid& grid, const std::string& defaultName, std::vector<std::string>& lines,
+                        bool leadingEmptyLine)
+{
     lines.clear();
     std::optional<std::string> path;
     try {
@@ -61,6 +67,8 @@ void TForm11::ExportGridCsv(const StringGrid& grid, const std::string& defaultNa
     bool written = false;
     try {
         lines = csvGridLines(csvGridOf(grid), exportSeparator(Settings));
+        if (leadingEmptyLine)
+            lines.insert(lines.begin(), std::string());
         // Whole or not at all: an older file stays as it was when the write fails.
         written = static_cast<bool>(writeFileAtomically(*path, csvFileBytes(lines)));
     } catch (const std::exception&) {
@@ -81,7 +89,7 @@ void TForm11::ImportMetersCsv(const std::string& fileName, std::vector<std::stri
         const std::string separator = exportSeparator(Settings);
         // The whole file is read and checked before the table is touched, so that a wrong
         // or damaged file never costs the table on screen.
-        CsvImportCheck check = csvCheckImportFile(fileName, separator);
+        CsvImportCheck check = csvCheckImportFile(fileName, separator, CsvFieldSlots);
         if (check.status == CsvImportStatus::WrongFile) {
             prompts_.message(this, Prompts::Icon::Warning, "File Error",
                              "You chose wrong file for import!\nContact administrator!", Prompts::Buttons::Ok);

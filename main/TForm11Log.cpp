@@ -8,6 +8,7 @@
 #include "Prompts.h"
 #include "QtPrintDevice.h"
 #include "TFAbout.h"
+#include "TFUsers.h"
 #include "Text8.h"
 
 #include <QAction>
@@ -49,7 +50,7 @@ void TForm11::buildFileAndHelpMenus()
     Save1 = item(File1, "Save1", "Save");
     Exit1 = item(File1, "Exit1", "Exit");
 
-    // The accounts window comes with the accounts file; until then there is nothing to open.
+    // Disabled until a login enables it, for an administrator only.
     Users1 = new QAction("Users", Tools1);
     Users1->setObjectName("Users1");
     Users1->setEnabled(false);
@@ -72,6 +73,7 @@ void TForm11::connectLogAndFiles()
     onAction(Save1, &TForm11::Save1Click);
     onAction(Exit1, &TForm11::Exit1Click);
     onAction(About1, &TForm11::About1Click);
+    onAction(Users1, &TForm11::Users1Click);
     onClick(BitBtn5, &TForm11::BitBtn5Click);
     onClick(BitBtn6, &TForm11::BitBtn6Click);
     onClick(BitBtn7, &TForm11::BitBtn7Click);
@@ -150,6 +152,15 @@ void TForm11::About1Click()
     FAbout->show();
     FAbout->raise();
     FAbout->activateWindow();
+}
+
+void TForm11::Users1Click()
+{
+    if (!FUsers)
+        return;
+    FUsers->show();
+    FUsers->raise();
+    FUsers->activateWindow();
 }
 
 void TForm11::Exit1Click()

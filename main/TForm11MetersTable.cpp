@@ -279,6 +279,8 @@ void TForm11::LayMeterColumns()
 {
     std::vector<std::string> headers = {" ID ", "Addr. ", "Mfr. ", "Value "};
     std::vector<int> widths = {80, 50, 50, 90};
+    // The fill of the display table follows the table as laid out, not the setting.
+    TableHasSecMain = SecMainShown;
     if (SecMainShown) {
         headers.push_back(Titles[9]);
         widths.push_back(90);

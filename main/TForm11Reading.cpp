@@ -3,7 +3,6 @@
 // response time-out, then resend, move on or stop.
 #include "TForm11.h"
 
-#include "BlockingWait.h"
 #include "EnableTimer.h"
 #include "MeterRowUpdate.h"
 #include "Prompts.h"
@@ -108,7 +107,12 @@ void TForm11::Butt_readonceClick()
 // True when a request went out.
 bool TForm11::readSelected()
 {
-    if (BlockingWaitBusy() || !PrepareLink())
+    // A click during a single read asks again, on the same reply timer.
+    if (linkBusy(Timer_respond)) {
+        refuseWhileBusy();
+        return false;
+    }
+    if (!PrepareLink())
         return false;
     if (Check_broadcast->isChecked()) {
         sendRequest(Broadcast);
@@ -219,7 +223,7 @@ void TForm11::Butt_find_primaryClick()
         stopSearch();
         return;
     }
-    if (BlockingWaitBusy() || Edit_address_min->text().isEmpty() || Edit_address_max->text().isEmpty())
+    if (refuseWhileBusy() || Edit_address_min->text().isEmpty() || Edit_address_max->text().isEmpty())
         return;
 
     if (EthernetTicked() && Settings->Check_autombus->isChecked()) {
@@ -290,8 +294,11 @@ void TForm11::stopSearch()
 
 void TForm11::Butt_readallClick()
 {
-    if (BlockingWaitBusy())
+    // A click during a read of all meters starts that read again.
+    if (linkBusy(Timer_readall)) {
+        refuseWhileBusy();
         return;
+    }
     const StringGrid& grid = Grid_vantrel->grid();
     const bool hasMeter = grid.RowCount() != 2 || !grid.cell(1, 1).empty();
     if (!hasMeter || !PrepareLink())

@@ -389,7 +389,10 @@ RecordValue DecodeRecordValue(std::string_view data, std::size_t difPos, std::si
     const std::size_t available = dataPos <= data.size() ? data.size() - dataPos : 0;
 
     if (isDateVif(vif)) {
-        if (r.dataLength > available) {
+        // The date reads its own 2 or 4 bytes whatever the DIF's length; when either runs past
+        // the last data byte the record is the last one.
+        const std::size_t dateLength = (vif & 0x7Fu) == 0x6D ? 4 : 2;
+        if (r.dataLength > available || dateLength > available) {
             r.truncated = true;
             r.value = "Exception decoding DateTime";
         } else {

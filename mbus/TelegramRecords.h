@@ -73,7 +73,7 @@ struct RecordValue {
     std::string functionText;
     std::string value;
     std::size_t dataLength = 0; // bytes of data, the variable length included
-    bool truncated = false;     // the data runs past the last data byte
+    bool truncated = false;     // the data (or a date's own bytes) runs past the last data byte
 };
 // The value of one record. data is the telegram up to its last data byte (checksum and stop
 // byte cut off); difPos the DIF's position, dataPos the first data byte's.

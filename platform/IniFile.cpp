@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -103,16 +104,32 @@ std::optional<int> parseInteger(std::string_view value)
     return static_cast<int>(n);
 }
 
-// Reads the whole file. A missing file is no error: it reads as empty.
+// The byte-order mark some editors put before the first line.
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+
+// Reads the whole file. A missing file is no error: it reads as empty. Only a regular file is
+// read: the open does not wait (a FIFO without a writer would block it), and a FIFO, device or
+// folder at the path is a file that could not be read.
 bool readWholeFile(const std::string& path, std::string& text, std::string& error)
 {
     text.clear();
     error.clear();
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) {
         if (errno == ENOENT || errno == ENOTDIR)
             return true;
         error = path + ": " + std::strerror(errno);
+        return false;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        error = path + ": " + std::strerror(errno);
+        ::close(fd);
+        return false;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        error = path + ": not a regular file";
+        ::close(fd);
         return false;
     }
     char buf[8192];
@@ -155,6 +172,13 @@ IniFile IniFile::fromText(std::string_view text, std::string path, FileWriter wr
 void IniFile::parse(std::string_view text)
 {
     lines_.clear();
+    bom_.clear();
+    // A leading byte-order mark is no part of the first line (it would hide a section
+    // header there); it is kept and written back in its place.
+    if (text.substr(0, kUtf8Bom.size()) == kUtf8Bom) {
+        bom_ = kUtf8Bom;
+        text.remove_prefix(kUtf8Bom.size());
+    }
     std::size_t start = 0;
     while (start < text.size()) {
         const std::size_t lf = text.find('\n', start);
@@ -273,7 +297,7 @@ void IniFile::writeBool(std::string_view section, std::string_view key, bool val
 
 std::string IniFile::text() const
 {
-    std::string out;
+    std::string out = bom_;
     for (const Line& line : lines_) {
         out += line.text;
         out += line.end;

@@ -21,8 +21,12 @@
 // the program writes end in CR LF; every other line is kept byte for byte, its line end
 // included. CR and LF inside a value are written as blanks.
 //
+// A UTF-8 byte-order mark at the start is skipped when reading and kept when writing.
+//
 // A missing or unreadable file reads as empty, so every key gives its default; nothing is
-// created until save(). A file that exists but could not be read is never overwritten.
+// created until save(). A file that exists but could not be read is never overwritten; a
+// FIFO, device or folder at the path is such a file (it is not read, and opening it does not
+// wait).
 //
 //     IniFile ini(paths.iniPath(), writeFileAtomically);
 //     port = ini.readString("Ethernet", "Port", "59615");
@@ -73,6 +77,7 @@ private:
 
     std::string path_;
     FileWriter writer_;
+    std::string bom_;       // a UTF-8 byte-order mark before the first line, or empty
     std::vector<Line> lines_;
     std::string readError_;
 };

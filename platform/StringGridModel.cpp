@@ -19,9 +19,51 @@ int StringGridModel::columnCount(const QModelIndex& parent) const { return paren
 
 QVariant StringGridModel::data(const QModelIndex& index, int role) const
 {
-    if (role != Qt::DisplayRole || !index.isValid())
+    if (!index.isValid())
+        return {};
+    if (role == Qt::CheckStateRole && index.column() == tickColumn_ && ticked_)
+        return ticked_(index.row() + 1) ? Qt::Checked : Qt::Unchecked;
+    if (role != Qt::DisplayRole && role != Qt::EditRole)
         return {};
     return Text8::toUnicode(grid_.cell(index.column(), index.row() + 1));
+}
+
+bool StringGridModel::setData(const QModelIndex& index, const QVariant& value, int role)
+{
+    if (!index.isValid())
+        return false;
+    if (role == Qt::CheckStateRole && index.column() == tickColumn_ && setTicked_) {
+        setTicked_(index.row() + 1, value.toInt() == Qt::Checked);
+        tickChanged(index.row() + 1);
+        return true;
+    }
+    if (role != Qt::EditRole || !editable_)
+        return false;
+    grid_.setCell(index.column(), index.row() + 1, Text8::fromUnicode(value.toString()));
+    return true;
+}
+
+void StringGridModel::setTickColumn(int column, TickGetter ticked, TickSetter setTicked)
+{
+    tickColumn_ = column;
+    ticked_ = std::move(ticked);
+    setTicked_ = std::move(setTicked);
+    ticksChanged();
+}
+
+void StringGridModel::tickChanged(int gridRow)
+{
+    if (tickColumn_ < 0 || tickColumn_ >= cols_ || gridRow < 1 || gridRow - 1 >= rows_)
+        return;
+    const QModelIndex i = index(gridRow - 1, tickColumn_);
+    emit dataChanged(i, i, {Qt::CheckStateRole});
+}
+
+void StringGridModel::ticksChanged()
+{
+    if (tickColumn_ < 0 || tickColumn_ >= cols_ || rows_ == 0)
+        return;
+    emit dataChanged(index(0, tickColumn_), index(rows_ - 1, tickColumn_), {Qt::CheckStateRole});
 }
 
 QVariant StringGridModel::headerData(int section, Qt::Orientation orientation, int role) const
@@ -33,7 +75,14 @@ QVariant StringGridModel::headerData(int section, Qt::Orientation orientation, i
 
 Qt::ItemFlags StringGridModel::flags(const QModelIndex& index) const
 {
-    return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    if (editable_)
+        f |= Qt::ItemIsEditable;
+    if (index.column() == tickColumn_ && ticked_)
+        f |= Qt::ItemIsUserCheckable;
+    return f;
 }
 
 void StringGridModel::followSize()
@@ -70,7 +119,7 @@ void StringGridModel::onGridChange(StringGrid::Change change, int col, int row)
             emit headerDataChanged(Qt::Horizontal, col, col);
         } else if (row - 1 < rows_) {
             const QModelIndex i = index(row - 1, col);
-            emit dataChanged(i, i, {Qt::DisplayRole});
+            emit dataChanged(i, i, {Qt::DisplayRole, Qt::EditRole});
         }
         break;
     case StringGrid::Change::Resized:

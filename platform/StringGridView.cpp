@@ -3,7 +3,9 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMouseEvent>
+#include <QStyledItemDelegate>
 
 namespace {
 
@@ -22,6 +24,24 @@ private:
 
 } // namespace
 
+// The default editor, handed to the owner's setup as it opens.
+class StringGridView::CellDelegate : public QStyledItemDelegate {
+public:
+    explicit CellDelegate(StringGridView& view) : QStyledItemDelegate(&view), view_(view) {}
+
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                          const QModelIndex& index) const override
+    {
+        QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
+        if (auto* line = qobject_cast<QLineEdit*>(editor); line && view_.editorSetup_)
+            view_.editorSetup_(line, index.column(), index.row() + 1);
+        return editor;
+    }
+
+private:
+    StringGridView& view_;
+};
+
 StringGridView::StringGridView(int colCount, int rowCount, QWidget* parent)
     : QTableView(parent), grid_(colCount, rowCount), model_(std::make_unique<StringGridModel>(grid_))
 {
@@ -37,6 +57,17 @@ StringGridView::StringGridView(int colCount, int rowCount, QWidget* parent)
     horizontalHeader()->setSectionsClickable(false);
     horizontalHeader()->setHighlightSections(false);
     connect(model_.get(), &StringGridModel::gridSelectionChanged, this, &StringGridView::showGridSelection);
+    setItemDelegate(new CellDelegate(*this));
+    showGridSelection();
+}
+
+void StringGridView::setEditable(bool editable)
+{
+    model_->setEditable(editable);
+    setSelectionBehavior(editable ? QAbstractItemView::SelectItems : QAbstractItemView::SelectRows);
+    setEditTriggers(editable ? QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed
+                                   | QAbstractItemView::AnyKeyPressed
+                             : QAbstractItemView::NoEditTriggers);
     showGridSelection();
 }
 
@@ -61,7 +92,9 @@ void StringGridView::showGridSelection()
         return;
     }
     const QModelIndex index = model_->index(row - 1, grid_.selectedCol());
-    selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    const auto flags = model_->editable() ? QItemSelectionModel::ClearAndSelect
+                                          : QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows;
+    selectionModel()->setCurrentIndex(index, flags);
 }
 
 void StringGridView::currentChanged(const QModelIndex& current, const QModelIndex& previous)
@@ -69,8 +102,18 @@ void StringGridView::currentChanged(const QModelIndex& current, const QModelInde
     QTableView::currentChanged(current, previous);
     if (showing_ || !userMove_ || !current.isValid())
         return;
-    if (current.row() + 1 != grid_.selectedRow())
-        grid_.selectCell(current.column(), current.row() + 1);
+    userSelected_ = true;
+    grid_.selectCell(current.column(), current.row() + 1);
+}
+
+void StringGridView::selectPicked(const QModelIndex& index)
+{
+    // The view does not move to the cell that is current already; the grid's select event
+    // runs for it all the same, as for any cell the user picks.
+    if (userSelected_ || !index.isValid())
+        return;
+    userSelected_ = true;
+    grid_.selectCell(index.column(), index.row() + 1);
 }
 
 void StringGridView::mousePressEvent(QMouseEvent* event)
@@ -78,11 +121,26 @@ void StringGridView::mousePressEvent(QMouseEvent* event)
     const QPoint pos = event->position().toPoint();
     if (event->button() == Qt::LeftButton) {
         const FlagScope user(userMove_);
+        userSelected_ = false;
         QTableView::mousePressEvent(event);
+        selectPicked(indexAt(pos));
     } else {
         event->accept();   // Qt's views would move the current row to the pressed one
     }
     emit mousePressed(event->button(), pos, event->globalPosition().toPoint());
+}
+
+void StringGridView::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    // The second press of a double click selects like the first.
+    if (event->button() != Qt::LeftButton) {
+        QTableView::mouseDoubleClickEvent(event);
+        return;
+    }
+    const FlagScope user(userMove_);
+    userSelected_ = false;
+    QTableView::mouseDoubleClickEvent(event);
+    selectPicked(indexAt(event->position().toPoint()));
 }
 
 void StringGridView::mouseReleaseEvent(QMouseEvent* event)
@@ -104,6 +162,7 @@ void StringGridView::mouseMoveEvent(QMouseEvent* event)
 
 void StringGridView::keyPressEvent(QKeyEvent* event)
 {
+    // A move to another cell, in the selected row too, runs the select event (currentChanged).
     const FlagScope user(userMove_);
     QTableView::keyPressEvent(event);
 }

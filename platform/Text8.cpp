@@ -83,3 +83,17 @@ std::string Text8::fromUnicode(const QString& text)
     }
     return out;
 }
+
+std::optional<std::string> Text8::fromUnicodeChecked(const QString& text)
+{
+    const Table& t = table();
+    std::string out;
+    out.reserve(static_cast<std::size_t>(text.size()));
+    for (const QChar c : text) {
+        const auto it = t.toByte.constFind(c.unicode());
+        if (it == t.toByte.constEnd())
+            return std::nullopt;   // surrogates (characters outside the BMP) included
+        out.push_back(static_cast<char>(it.value()));
+    }
+    return out;
+}

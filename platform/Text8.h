@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -15,6 +16,9 @@ class Text8 {
 public:
     static QString toUnicode(std::string_view bytes);
     static std::string fromUnicode(const QString& text);
+    // As fromUnicode, but nothing when a character has no Windows-1250 byte: for texts that
+    // must not change when stored (account names, passwords, levels).
+    static std::optional<std::string> fromUnicodeChecked(const QString& text);
     // One byte's character.
     static QChar charOf(unsigned char byte);
     static void requireCodec();

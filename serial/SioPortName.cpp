@@ -5,12 +5,18 @@
 
 namespace {
 
-// n of "COMn": decimal digits without a leading zero, from 1 to the largest int.
+char upperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+// n of "COMn", the letters in any case: decimal digits without a leading zero, from 1 to the
+// largest int.
 std::optional<int> comNumber(std::string_view name)
 {
     constexpr std::string_view prefix = "COM";
-    if (name.size() <= prefix.size() || name.substr(0, prefix.size()) != prefix)
+    if (name.size() <= prefix.size())
         return std::nullopt;
+    for (std::size_t i = 0; i < prefix.size(); ++i)
+        if (upperAscii(name[i]) != prefix[i])
+            return std::nullopt;
     const std::string_view digits = name.substr(prefix.size());
     if (digits.front() == '0')
         return std::nullopt;
@@ -32,7 +38,8 @@ std::optional<std::string> ResolveSerialPortName(std::string_view name,
     if (!n)
         return std::nullopt;
     if (!portsFolder.empty()) {
-        const std::filesystem::path link = portsFolder / std::string(name);
+        // Port names are case-blind, as on Windows: "com1" is the link COM1.
+        const std::filesystem::path link = portsFolder / ("COM" + std::to_string(*n));
         std::error_code ec;
         // A link that leads nowhere still names the port the user chose: opening it then
         // reports the missing device instead of silently taking a serial port of the machine.

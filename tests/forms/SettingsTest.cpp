@@ -18,6 +18,8 @@
 #include <filesystem>
 #include <functional>
 
+#include <sys/stat.h>
+
 namespace {
 
 std::string bytes(const QString& s) { return Text8::fromUnicode(s); }
@@ -236,6 +238,55 @@ TEST_F(SettingsTest, ApplyOnPageOneWritesExactlyItsKeysInPlace)
     EXPECT_EQ(readIni(), expected);
     EXPECT_TRUE(prompts.boxes.empty());
     EXPECT_FALSE(s.isVisible());
+}
+
+TEST_F(SettingsTest, AByteOrderMarkHidesNoSectionAndStaysInTheFile)
+{
+    const std::string bom = "\xEF\xBB\xBF";
+    writeIni(bom + "[Misc]\r\nRetry=3\r\nGlobalInit=1\r\nLanguage=2\r\n[Com port]\r\nSpeed=2400\r\n");
+    start();
+    TSettings& s = settings();
+    EXPECT_EQ(s.Edit_retry_read->text(), "3");
+    EXPECT_TRUE(s.Global_init->isChecked());
+    EXPECT_TRUE(form11().Italian1->isChecked());
+    s.BitBtn1Click();
+    const std::string text = readIni();
+    EXPECT_TRUE(text.starts_with(bom + "[Misc]\r\n")) << text;
+    EXPECT_EQ(text.find("[Misc]"), text.rfind("[Misc]")) << text;
+    EXPECT_NE(text.find("Retry=3\r\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("Language=2\r\n"), std::string::npos) << text;
+    EXPECT_EQ(text.find(bom, 1), std::string::npos) << text;
+}
+
+TEST_F(SettingsTest, CancelAndCloseWriteNothing)
+{
+    // Odd bytes a rewrite would change: LF endings, lower-case names, a missing final line end.
+    const std::string before = "[misc]\nretry=3\n;note\r\n[Com port]\r\nName=COM2  \r\n[Titles]\r\nCount=2";
+    writeIni(before);
+    const std::string file = readIni();
+    struct stat st {};
+    ASSERT_EQ(::stat(paths().iniPath().c_str(), &st), 0);
+    const ino_t inode = st.st_ino;
+    start();
+    TSettings& s = settings();
+    for (QPushButton* button : {s.BitBtn2, s.BitBtn4}) {
+        SCOPED_TRACE(button->text().toStdString());
+        s.show();
+        s.Combo_com_name->setEditText("COM7");
+        s.UD_retry_read->setValue(5);
+        s.Check_xport->setChecked(true);
+        s.UD_addValues->setValue(4);
+        s.Edit1->setText("changed");
+        button->click();
+        EXPECT_FALSE(s.isVisible());
+        EXPECT_EQ(readIni(), file);
+        ASSERT_EQ(::stat(paths().iniPath().c_str(), &st), 0);
+        EXPECT_EQ(st.st_ino, inode) << "the file was replaced";
+        // Nothing was reset: the changes are in force until the next activation.
+        EXPECT_EQ(s.Combo_com_name->currentText(), "COM7");
+        EXPECT_EQ(s.UD_retry_read->value(), 5);
+    }
+    EXPECT_TRUE(prompts.boxes.empty());
 }
 
 TEST_F(SettingsTest, ApplyOnPageTwoKeepsWholeTitlesAndPushesFifteenBytes)

@@ -153,6 +153,23 @@ TEST(GridCsvFields, TwentyFieldsFitAndTheTwentyFirstIsTooMany)
     }
 }
 
+TEST(GridCsvFields, TheSlotCountIsTheLimit)
+{
+    // The display table's files: 14 fields fit, a 15th is too many, for the line and the file.
+    const CsvFields fourteen = csvLineFields(fieldsLine(14), ";", CsvDisplayFieldSlots);
+    EXPECT_FALSE(fourteen.tooMany);
+    EXPECT_EQ(fourteen.fields.size(), 14u);
+    const CsvFields fifteen = csvLineFields(fieldsLine(15), ";", CsvDisplayFieldSlots);
+    EXPECT_TRUE(fifteen.tooMany);
+    EXPECT_EQ(fifteen.fields.size(), 14u);
+    EXPECT_EQ(csvCheckImport(fieldsLine(15) + "\r\n", ";", CsvDisplayFieldSlots).status,
+              CsvImportStatus::TooManyData);
+    EXPECT_EQ(csvCheckImport(fieldsLine(15) + "\r\n", ";").status, CsvImportStatus::Good);
+    EXPECT_EQ(csvRowCells(fieldsLine(15), 14, ";", CsvDisplayFieldSlots).back(), "f14");
+    // No slot at all takes nothing.
+    EXPECT_TRUE(csvLineFields("a;", ";", 0).tooMany);
+}
+
 TEST(GridCsvFields, RowCellsFollowTheColumnCount)
 {
     struct Case {

@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <memory>
 
@@ -190,6 +191,39 @@ TEST_F(LinkTest, APortHeldByAnotherProgramIsReportedInTheTickedLanguage)
     holder.release();
     settings().Combo_com_name->setEditText("COM1");
     EXPECT_TRUE(f.PrepareLink());
+    f.ReleaseLink();
+    // Port names are case-blind: "com1" is the port COM1.
+    settings().Combo_com_name->setEditText("com1");
+    ASSERT_TRUE(f.PrepareLink());
+    EXPECT_EQ(f.StatusText(), "com1 - 300,8,Even");
+    f.Frames.SendReqUd2(1);
+    EXPECT_EQ(received(1), std::string("\x10\x7B\x01\x7C\x16", 5));
+    f.ReleaseLink();
+}
+
+TEST_F(LinkTest, AFailedOpenAfterAFreeProbeIsLoggedAndThePortStaysClosed)
+{
+    startWith("");
+    TForm11& f = form11();
+    // A plain file opens and locks like a free port, but it is no terminal to set up.
+    const std::string plain = folder() + "/not-a-port";
+    std::ofstream(plain).put('x');
+    std::filesystem::create_symlink(plain, paths().portsDir() + "/COM2");
+    for (const std::string& name : {std::string("COM2"), plain}) {
+        SCOPED_TRACE(name);
+        settings().Combo_com_name->setEditText(QString::fromStdString(name));
+        EXPECT_FALSE(f.PrepareLink());
+        EXPECT_EQ(f.Log.line(f.Log.count() - 1), "Unknown Exception on opening serial port...");
+        EXPECT_EQ(f.StatusText(), name + " is closed");
+        EXPECT_FALSE(f.PortOpen);
+        EXPECT_FALSE(f.Comm1.Active());
+        EXPECT_TRUE(settings().Combo_com_name->isEnabled());
+        EXPECT_EQ(settings().Butt_open_port->text(), "Connect to port");
+    }
+    // The next exchange on a real port opens it.
+    settings().Combo_com_name->setEditText("COM1");
+    ASSERT_TRUE(f.PrepareLink());
+    EXPECT_EQ(f.StatusText(), "COM1 - 300,8,Even");
     f.ReleaseLink();
 }
 

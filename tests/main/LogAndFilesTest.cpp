@@ -112,6 +112,49 @@ TEST_F(LogAndFilesTest, SavingTheLogProposesLogTxtInsideTheDataFolder)
     EXPECT_TRUE(prompts.boxes.empty());
 }
 
+TEST_F(LogAndFilesTest, TheFileDialogsStartInTheDataFolderWithTheirNamesAndFilters)
+{
+    using Kind = FakePrompts::DialogKind;
+    std::filesystem::create_directories(folder() + "/data");
+    std::filesystem::create_directories(folder() + "/other");
+    writeIni("[Misc]\r\nDir=" + folder() + "/data/\r\n");
+    start();
+    TForm11& f = form11();
+    const struct {
+        QPushButton* button;
+        Kind kind;
+        const char* name;   // after the data folder for the log, alone for the table
+        const char* filter;
+        const char* extension;
+    } cases[] = {
+        {f.BitBtn6, Kind::Save, "log.txt", "Text Files (*.txt)", ""},
+        {f.Butt_save_data, Kind::Save, "meters_data.csv", "CSV files (*.csv)", "csv"},
+        {f.Butt_load_data, Kind::Open, "", "CSV (*.csv)", ""},
+    };
+    // The folder is the data folder of the moment, set anew before each dialog.
+    for (const std::string& dir : {folder() + "/data/", folder() + "/other/"}) {
+        f.DataDir = dir;
+        for (const auto& c : cases) {
+            SCOPED_TRACE(c.button->objectName().toStdString() + " in " + dir);
+            prompts.dialogs.clear();
+            if (c.kind == Kind::Save)
+                prompts.queueSaveFile(std::nullopt);
+            else
+                prompts.queueOpenFile(std::nullopt);
+            c.button->click();
+            ASSERT_EQ(prompts.dialogs.size(), 1u);
+            const FakePrompts::Dialog& d = prompts.dialogs[0];
+            EXPECT_EQ(d.kind, c.kind);
+            EXPECT_EQ(d.owner, &f);
+            EXPECT_EQ(d.args.initialFolder, dir);
+            EXPECT_EQ(d.args.fileName, c.button == f.BitBtn6 ? dir + c.name : std::string(c.name));
+            EXPECT_EQ(d.args.filter, c.filter);
+            EXPECT_EQ(d.args.defaultExtension, c.extension);
+        }
+    }
+    EXPECT_TRUE(prompts.boxes.empty());
+}
+
 // On a full device: the log's failure goes into the log itself, the export's into a box, and
 // the older files stay whole.
 TEST_F(LogAndFilesTest, FailedSavesKeepTheOlderFiles)

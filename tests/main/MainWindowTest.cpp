@@ -9,14 +9,62 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTimer>
 
+#include <chrono>
+#include <condition_variable>
 #include <filesystem>
+#include <mutex>
+#include <thread>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
+
+// Once the bound has passed, opens and closes the writing end of a FIFO again and again until
+// stopped, so that reads which wait for a writer end and the test fails instead of hanging.
+class FifoWatchdog {
+public:
+    explicit FifoWatchdog(std::string path)
+        : thread_([this, path = std::move(path)] {
+              std::unique_lock lock(mutex_);
+              if (cv_.wait_for(lock, std::chrono::seconds(20), [this] { return done_; }))
+                  return;
+              fired_ = true;
+              while (!cv_.wait_for(lock, std::chrono::milliseconds(50), [this] { return done_; })) {
+                  const int fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+                  if (fd >= 0)
+                      ::close(fd);
+              }
+          })
+    {
+    }
+    ~FifoWatchdog() { stop(); }
+    // False when it had to release a waiting read.
+    bool stop()
+    {
+        {
+            const std::lock_guard lock(mutex_);
+            done_ = true;
+        }
+        cv_.notify_all();
+        if (thread_.joinable())
+            thread_.join();
+        return !fired_;
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable cv_;
+    bool done_ = false, fired_ = false;
+    std::thread thread_;
+};
 
 using MainWindowTest = AppFixture;
 
@@ -88,6 +136,34 @@ TEST_F(MainWindowTest, StoredValuesAreBoundedOnReading)
     }
 }
 
+TEST_F(MainWindowTest, AStoredLanguageTicksItsItemAtCreation)
+{
+    const struct {
+        const char* language;
+        int number;
+        bool english, italian, polish;
+        const char* settingsCaption;   // the settings window follows the ticked item
+    } cases[] = {
+        {"2", 2, false, true, false, "Impostazioni"},
+        {"3", 3, false, false, true, "Ustawienia"},
+        {"1", 1, true, false, false, "Settings"},
+        {"0x2", 2, false, true, false, "Impostazioni"},
+        {"9", 9, true, false, false, "Settings"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.language);
+        writeIni(std::string("[Misc]\r\nLanguage=") + c.language + "\r\n");
+        start();
+        TForm11& f = form11();
+        EXPECT_EQ(f.LanguageNo, c.number);
+        EXPECT_EQ(f.English1->isChecked(), c.english);
+        EXPECT_EQ(f.Italian1->isChecked(), c.italian);
+        EXPECT_EQ(f.Polish1->isChecked(), c.polish);
+        settings().FormActivate();
+        EXPECT_EQ(settings().windowTitle().toStdString(), c.settingsCaption);
+    }
+}
+
 TEST_F(MainWindowTest, ATimeoutChangeSetsTheSixRequestTimersAtOnce)
 {
     start();
@@ -151,6 +227,27 @@ TEST_F(MainWindowTest, AnUnwritableFileShowsOneBoxAndTheProgramStillEndsWithTheP
     EXPECT_FALSE(f.Comm1.Active());
     EXPECT_EQ(quitRequests, 1);
     EXPECT_TRUE(std::filesystem::is_empty(paths().iniPath()));
+}
+
+TEST_F(MainWindowTest, AFifoAtTheFilesPathStartsWithTheDefaultsAndIsNeverReplaced)
+{
+    ASSERT_EQ(::mkfifo(paths().iniPath().c_str(), 0600), 0);
+    FifoWatchdog watchdog(paths().iniPath());
+    start();
+    ASSERT_TRUE(watchdog.stop()) << "the start waited for a writer of the FIFO";
+    TForm11& f = form11();
+    EXPECT_TRUE(f.isVisible());
+    EXPECT_EQ(f.UD_timeout->value(), 500);
+    EXPECT_TRUE(f.English1->isChecked());
+    EXPECT_EQ(settings().Combo_com_name->currentText(), "COM1");
+    f.UD_timeout->setValue(1500);
+    f.close();
+    ASSERT_EQ(prompts.boxes.size(), 1u);
+    EXPECT_EQ(prompts.boxes[0].text, "Settings will not be saved, no write permission");
+    EXPECT_EQ(quitRequests, 1);
+    struct stat st {};
+    ASSERT_EQ(::stat(paths().iniPath().c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
 }
 
 } // namespace

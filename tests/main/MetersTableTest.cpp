@@ -4,6 +4,7 @@
 #include "TForm11.h"
 #include "TSettings.h"
 #include "TelegramBuilder.h"
+#include "WaitUntil.h"
 
 #include <QAction>
 #include <QApplication>
@@ -16,6 +17,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <fstream>
 #include <vector>
 
 namespace {
@@ -56,6 +58,25 @@ protected:
                 names += a->objectName().toStdString() + " ";
         return names;
     }
+    // Loads the meters table from a CSV file of ID and address lines.
+    void load(const std::vector<Row>& rows)
+    {
+        const std::string path = folder() + "/meters.csv";
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        for (const Row& r : rows)
+            out << r[0] << ";" << r[1] << ";\r\n";
+        out.close();
+        prompts.queueOpenFile(path);
+        f().Butt_load_data->click();
+    }
+    // A left click on a data row of the table, as the user makes it.
+    void clickRow(int row)
+    {
+        StringGridView* view = f().Grid_vantrel;
+        const QPoint at = view->visualRect(view->model()->index(row - 1, 0)).center();
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at);
+    }
+    std::string selection() { return f().CurId + "/" + f().CurAddr + " " + labels(); }
     // As a later command's handler will: the control takes part in the enabling rules.
     void giveHandler(QPushButton* button)
     {
@@ -97,6 +118,37 @@ TEST_F(MetersTable, SelectingARowSetsTheSelectedMeterItsLabelsAndRelayValue)
     grid().selectRow(3);
     EXPECT_EQ(f().CurId, "12345678");
     EXPECT_EQ(f().Edit_liter_rel->text(), "0");
+}
+
+TEST_F(MetersTable, AClickOnTheHighlightedRowSelectsItsMeter)
+{
+    startProgram(0);
+    // At start and after a load the table highlights row 1.
+    load({{"00000005", "5"}, {"00000007", "7"}, {"00000009", "9"}});
+    ASSERT_EQ(grid().selectedRow(), 1);
+    ASSERT_EQ(f().CurAddr, "256");
+    clickRow(1);
+    EXPECT_EQ(selection(), "00000005/5 ID:00000005 Addr.:5");
+
+    // Clear table and a load move the highlight back to row 1, the target stays the old one.
+    clickRow(2);
+    EXPECT_EQ(selection(), "00000007/7 ID:00000007 Addr.:7");
+    f().Butt_clear_grid->click();
+    load({{"00000011", "11"}, {"00000012", "12"}});
+    ASSERT_EQ(grid().selectedRow(), 1);
+    ASSERT_EQ(f().CurAddr, "7");
+    clickRow(1);
+    EXPECT_EQ(selection(), "00000011/11 ID:00000011 Addr.:11");
+
+    // After a delete the highlighted row shows the next meter.
+    load({{"00000005", "5"}, {"00000007", "7"}, {"00000009", "9"}});
+    clickRow(2);
+    f().Deleteselectedrow1->trigger();
+    ASSERT_EQ(grid().selectedRow(), 2);
+    ASSERT_EQ(grid().cell(1, 2), "9");
+    ASSERT_EQ(f().CurAddr, "7");
+    clickRow(2);
+    EXPECT_EQ(selection(), "00000009/9 ID:00000009 Addr.:9");
 }
 
 TEST_F(MetersTable, TheSelectionFollowsTheCurrentDevice)
@@ -242,6 +294,71 @@ TEST_F(MetersTable, ItemsFollowTheirButtonsDuringRunsAndWithHiddenGroups)
     setRows({{"00000005", "5"}});
     form.Group_ops->hide();
     EXPECT_EQ(enabledItems(), "Readselected1 ReadAll1 ReadFull1 Setbaud1 Cleartable1 SaveExport1 Deleteselectedrow1 ");
+}
+
+TEST_F(MetersTable, EachItemRunsItsButtonsCommand)
+{
+    bus->addMeter(SimMeter(5, "00000005", "EMH", 1, 0x04, hexBytes("0C 06 27 04 00 00")));
+    startProgram(0);
+    TForm11& form = f();
+    for (QTimer* t : {form.Timer_respond, form.Timer_readall})
+        t->setInterval(3600 * 1000);   // ticked by hand
+    setRows({{"00000005", "5", "EMH", "1"}, {"00000007", "7"}});
+    clickRow(1);
+
+    // Read selected: the selected meter's request, and its reply fills its row.
+    form.Readselected1->trigger();
+    ASSERT_TRUE(waitBus(1, 1));
+    EXPECT_EQ(frameNames(), std::vector<std::string>({"REQ 5"}));
+    ASSERT_TRUE(form.Timer_respond->isActive());
+    const std::size_t telegram = bus->log().back().bytes.size();
+    ASSERT_TRUE(waitUntil([&] { return form.Comm1.InQueCount() >= static_cast<int>(telegram); }));
+    form.Timer_respondTimer();
+    EXPECT_EQ(grid().cell(3, 1), "427.000");
+    EXPECT_FALSE(form.Timer_respond->isActive() || form.PortOpen);
+
+    // Read All: the run over the rows starts with row 1's request.
+    form.ReadAll1->trigger();
+    ASSERT_TRUE(waitBus(2, 2));
+    EXPECT_EQ(frameNames(), std::vector<std::string>({"REQ 5", "REQ 5"}));
+    EXPECT_TRUE(form.Timer_readall->isActive());
+    EXPECT_FALSE(form.Butt_readonce->isEnabled());
+    form.Timer_readall->stop();
+    form.ReadAllRow = grid().RowCount();
+    form.Timer_readallTimer();   // the last position: the run ends
+    ASSERT_TRUE(form.Butt_readonce->isEnabled());
+
+    // Save/Export: the table's export dialog and file.
+    prompts.queueSaveFile(folder() + "/table");
+    form.SaveExport1->trigger();
+    ASSERT_EQ(prompts.dialogs.size(), 1u);
+    EXPECT_EQ(prompts.dialogs[0].args.fileName, "meters_data.csv");
+    std::ifstream saved(folder() + "/table.csv", std::ios::binary);
+    std::string first;
+    std::getline(saved, first);
+    EXPECT_EQ(first.substr(0, 12), " ID ;Addr. ;");
+
+    // The meter commands' items click their buttons.
+    const std::pair<QAction*, QPushButton*> commands[] = {{form.SetMedium1, form.Butt_set_medium},
+                                                           {form.SetUnit1, form.Butt_set_unit},
+                                                           {form.Setbaud1, form.Butt_set_baud},
+                                                           {form.Reset1, form.Butt_reset}};
+    for (const auto& [item, button] : commands) {
+        giveHandler(button);
+        int clicks = 0;
+        const auto connection = QObject::connect(button, &QPushButton::clicked, [&] { ++clicks; });
+        item->trigger();
+        EXPECT_EQ(clicks, 1) << item->objectName().toStdString();
+        QObject::disconnect(connection);
+    }
+
+    // Clear table: as its button, the header and the selection stay.
+    form.Cleartable1->trigger();
+    EXPECT_EQ(grid().RowCount(), 2);
+    EXPECT_EQ(grid().cell(1, 1), "");
+    EXPECT_EQ(grid().cell(1, 0), "Addr. ");
+    EXPECT_EQ(form.CurAddr, "5");
+    EXPECT_EQ(frameNames().size(), 2u);
 }
 
 } // namespace

@@ -239,7 +239,10 @@ TEST_F(Reading, AMeterAcknowledgingTheRequestEndsTheRead)
     setRows({"5"});
     f().Check_nke->setChecked(true);
     f().Butt_readonce->click();
-    EXPECT_LE(stepRespond({5}, 3), 3);
+    // The first tick takes the SND_NKE's acknowledge and asks for the telegram; the E5 that
+    // answers the request ends the read at the next tick.
+    EXPECT_EQ(stepRespond({5}, 3), 2);
+    EXPECT_EQ(logCount("0xE5 (Acknowledge)"), 2u);
     EXPECT_FALSE(f().Timer_respond->isActive());
     EXPECT_FALSE(f().PortOpen);
     EXPECT_EQ(frameNames(), std::vector<std::string>({"NKE 5", "REQ 5"}));
@@ -318,6 +321,41 @@ TEST_F(Reading, FindSendsOneRequestPerAddressOrNkeThenRequest)
         EXPECT_EQ(frameNames(), c.frames);
         EXPECT_EQ(gridRow(1).substr(0, 16), "00000002|2|EMH|4");
         EXPECT_EQ(grid().RowCount(), 3);
+    }
+}
+
+TEST_F(Reading, AnInvalidTelegramDuringTheSearchIsAskedForAgainUpToTheRetries)
+{
+    SimFaults wrongSum;
+    wrongSum.wrongChecksum = true;
+    bus->setFaults(bus->addMeter(heatMeter(5)), wrongSum);
+    addMeters({6});
+    start(2);
+    const struct {
+        bool nke;
+        std::vector<std::string> frames;
+        std::size_t readingLines;   // "Reading device 5"
+    } cases[] = {
+        {false, {"REQ 5", "REQ 5", "REQ 5", "REQ 6"}, 2},
+        {true, {"NKE 5", "REQ 5", "NKE 5", "REQ 5", "NKE 5", "REQ 5", "NKE 6", "REQ 6"}, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.nke);
+        bus->clearLog();
+        f().Log.clear();
+        f().UD_address_min->setValue(5);
+        f().UD_address_max->setValue(6);
+        f().Check_nke->setChecked(c.nke);
+        prompts.queueAnswer(Prompts::Answer::Yes);
+        f().Butt_find_primary->click();
+        EXPECT_LT(stepRespond({5, 6}), 60);
+        EXPECT_FALSE(f().SearchActive);
+        EXPECT_EQ(frameNames(), c.frames);
+        EXPECT_EQ(logCount("Reading device 5"), c.readingLines);
+        EXPECT_EQ(logCount("Wrong CRC"), 3u);
+        // Only the meter with a sound telegram is in the table.
+        EXPECT_EQ(grid().RowCount(), 3);
+        EXPECT_EQ(grid().cell(1, 1), "6");
     }
 }
 
@@ -434,6 +472,51 @@ TEST_F(Reading, ReadAllPassesAcknowledgesAddressesOutsideTheBusAndAClearedTable)
     EXPECT_LT(stepReadAll({6}), 5);
     EXPECT_TRUE(f().Butt_readonce->isEnabled());
     EXPECT_FALSE(f().PortOpen);
+}
+
+TEST_F(Reading, ReadAllWithNkeFirstAsksEachRowAfterItsAcknowledgeWithoutTheBar)
+{
+    addMeters({3, 6});
+    start(0);
+    setRows({"3", "6"});
+    f().Check_nke->setChecked(true);
+    f().Butt_readall->click();
+    EXPECT_FALSE(f().ProgressBar1->isVisible());
+    EXPECT_LT(stepReadAll({3, 6}), 60);
+    EXPECT_EQ(frameNames(), std::vector<std::string>({"NKE 3", "REQ 3", "NKE 6", "REQ 6"}));
+    EXPECT_EQ(logCount("0xE5 (Acknowledge)"), 2u);
+    EXPECT_EQ(grid().cell(3, 1) + "," + grid().cell(3, 2), "427.000,427.000");
+    EXPECT_FALSE(f().Timer_readall->isActive() || f().PortOpen);
+}
+
+TEST_F(Reading, ReadAllShowsTheBarFromTheFirstRowToTheLast)
+{
+    addMeters({3});
+    start(0);
+    const struct {
+        std::initializer_list<const char*> rows;
+        bool trailingRow;   // the table ends with its empty row
+        int maximum;        // RowCount - 1, at least 2
+    } cases[] = {
+        {{"3"}, false, 2},   // the only meter in row 1 of two rows
+        {{"3"}, true, 2},
+        {{"3", "4"}, true, 3},
+        {{"3", "4", "5", "6"}, true, 5},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.maximum);
+        setRows(c.rows);
+        if (!c.trailingRow)
+            grid().setRowCount(grid().RowCount() - 1);
+        f().Butt_readall->click();
+        ASSERT_TRUE(f().Timer_readall->isActive());
+        EXPECT_TRUE(f().ProgressBar1->isVisible());
+        EXPECT_EQ(f().ProgressBar1->minimum(), 1);
+        EXPECT_EQ(f().ProgressBar1->maximum(), c.maximum);
+        EXPECT_EQ(f().ProgressBar1->value(), 1);
+        EXPECT_LT(stepReadAll({3}), 60);
+        EXPECT_FALSE(f().ProgressBar1->isVisible());
+    }
 }
 
 TEST_F(Reading, ReadFullPutsTheReportInItsWindowAndLeavesTheTable)

@@ -182,6 +182,21 @@ TEST_F(Table, ReportModeWritesTheReportAndLeavesTheTable)
     EXPECT_EQ(all(), before);
 }
 
+TEST_F(Table, ADateRunningPastTheDataIsTheLastRecordInBothModes)
+{
+    // 00 6D with three bytes left: the date row, and nothing decoded from its bytes.
+    addRows({{"12345678", "1"}});
+    ASSERT_TRUE(reply(meter("EMH", 1), "00 6D 05 0A 41", true));
+    EXPECT_EQ(Cells(report.begin() + 2, report.end()),
+              (Cells{"DIF,DIFE=00 ; VIF, VIFE=6D ; Instantenous value , Exception decoding DateTime Time point, "
+                     "Date and time (hh:mm, dd.mm.yyyy)",
+                     "Decoded at 10:15:30, 03.02.2026", ""}));
+    ASSERT_TRUE(reply(meter("EMH", 1), "00 6D 05 0A 41"));
+    ASSERT_EQ(state.GridFullTelegram.size(), 2u);   // the date row, then the table's empty row
+    EXPECT_EQ(state.GridFullTelegram[0].cells[ColValue], "Exception decoding DateTime");
+    EXPECT_EQ(state.GridFullTelegram[1].cells[ColNumber], "");
+}
+
 TEST_F(Table, AFailingWalkIsReportedInBothModes)
 {
     walk = [](const MeterReplyState& s, Cells* lines) {

@@ -136,6 +136,33 @@ TEST(RecordDates, ShortDataFieldStillReadsFourBytesThenTheWalkGoesOnByTheDif)
     EXPECT_EQ(cellsOf(rows[1]), (std::vector<std::string>{"2", "0.007", "m3", "TX1", "01 ", "13", ""}));
 }
 
+TEST(RecordDates, ADateThatRunsPastTheDataEndsTheWalkInBothModes)
+{
+    // DIF 00 takes no data, but the date reads its own two or four bytes; with fewer left the
+    // date row is the last one, and its bytes are never read as the next record.
+    const char* const cases[] = {
+        "00 6C 41",          // type G, one byte left
+        "00 6D 05",          // type F, one, two and three bytes left
+        "00 6D 05 0A",
+        "00 6D 05 0A 41",
+        "04 13 39 30 00 00 00 6D 05 0A 41",   // after a whole record
+        "00 ED 05 0A 41",
+    };
+    for (const char* records : cases) {
+        for (const bool reportMode : {false, true}) {
+            SCOPED_TRACE(std::string(records) + (reportMode ? " (report)" : " (table)"));
+            const DecodedReply d = DecodeReply(telegram(TelegramHeader{}, hexBytes(records)), reportMode, '.');
+            ASSERT_TRUE(d.valid);
+            ASSERT_FALSE(d.records.empty());
+            const RecordRow& date = d.records.back();
+            EXPECT_EQ(date.cells[ColValue], "Exception decoding DateTime");
+            EXPECT_EQ(date.cells[ColUnit], "Time point");
+            EXPECT_EQ(date.cells[ColDif], "00 ");
+            EXPECT_EQ(d.records.size(), std::string(records).starts_with("04") ? 2u : 1u);
+        }
+    }
+}
+
 TEST(RecordValues, EveryDataFieldCodeHasItsLength)
 {
     const struct {

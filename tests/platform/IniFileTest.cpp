@@ -2,10 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <climits>
 #include <filesystem>
+#include <future>
 #include <string>
 #include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -267,4 +273,68 @@ TEST(IniFile, ReadsAFileFromDiskByteForByte)
     EXPECT_EQ(f.text(), text);
     EXPECT_EQ(f.readString("Titles", "Title1", ""), "\xB3\xF3\x9F");
     EXPECT_EQ(f.readInteger("Titles", "Count", 0), 3);
+}
+
+TEST(IniFile, AByteOrderMarkIsSkippedOnReadingAndKeptOnWriting)
+{
+    const std::string bom = "\xEF\xBB\xBF";
+    IniFile f = ini(bom + "[Misc]\r\nRetry=3\r\n[Mbus]\r\nTimeout=700\r\n");
+    EXPECT_EQ(f.readInteger("Misc", "Retry", 1), 3);
+    EXPECT_EQ(f.readInteger("Mbus", "Timeout", 500), 700);
+    f.writeInteger("Misc", "Retry", 5);
+    f.writeString("Misc", "Language", "2");
+    EXPECT_EQ(f.text(), bom + "[Misc]\r\nRetry=5\r\nLanguage=2\r\n[Mbus]\r\nTimeout=700\r\n");
+
+    // A file holding the mark alone keeps it before the first section written.
+    IniFile empty = ini(bom);
+    EXPECT_EQ(empty.readString("Misc", "Dir", "none"), "none");
+    empty.writeString("Misc", "Dir", "/data");
+    EXPECT_EQ(empty.text(), bom + "[Misc]\r\nDir=/data\r\n");
+
+    // Only a mark at the very start is one; elsewhere its bytes are data.
+    IniFile twice = ini(bom + bom + "[Misc]\r\nRetry=3\r\n");
+    EXPECT_EQ(twice.readInteger("Misc", "Retry", 1), 1);
+    EXPECT_EQ(twice.text(), bom + bom + "[Misc]\r\nRetry=3\r\n");
+    EXPECT_EQ(ini("[Misc]\r\nSep=" + bom + "\r\n").readString("Misc", "Sep", ""), bom);
+
+    // Read from disk, written back through the writer byte for byte.
+    TempDir dir;
+    const std::string path = (dir.path / "ferolt.ini").string();
+    const std::string text = bom + "; saved by an editor\r\n[Misc]\r\nLanguage=3\r\n";
+    { std::FILE* out = std::fopen(path.c_str(), "wb"); std::fwrite(text.data(), 1, text.size(), out); std::fclose(out); }
+    std::string written;
+    IniFile disk(path, [&](const std::string&, std::string_view bytes) { written = bytes; return WriteResult{true, {}}; });
+    EXPECT_EQ(disk.readInteger("Misc", "Language", 1), 3);
+    disk.writeInteger("Misc", "Language", 3);
+    ASSERT_TRUE(disk.save().ok);
+    EXPECT_EQ(written, text);
+}
+
+TEST(IniFile, AFifoOrDeviceAtThePathIsNotReadAndNeverOverwritten)
+{
+    TempDir dir;
+    const std::string fifo = (dir.path / "ferolt.ini").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& path : {fifo, std::string("/dev/null"), std::string("/dev/zero")}) {
+        SCOPED_TRACE(path);
+        int writes = 0;
+        const FileWriter writer = [&](const std::string&, std::string_view) { ++writes; return WriteResult{true, {}}; };
+        // Reading must not wait for a writer to open the FIFO.
+        auto reading = std::async(std::launch::async, [&] { return IniFile(path, writer); });
+        if (reading.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+            const int unblock = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+            if (unblock >= 0)
+                ::close(unblock);
+            FAIL() << "reading waited for a writer";
+        }
+        IniFile f = reading.get();
+        EXPECT_FALSE(f.readError().empty());
+        EXPECT_EQ(f.readString("Com port", "Name", "COM1"), "COM1");
+        f.writeString("Com port", "Name", "COM2");
+        EXPECT_FALSE(f.save().ok);
+        EXPECT_EQ(writes, 0);
+    }
+    struct stat st {};
+    ASSERT_EQ(::stat(fifo.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
 }

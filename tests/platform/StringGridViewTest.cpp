@@ -84,6 +84,36 @@ TEST_F(GridView, AClickSelectsTheWholeRowAndRunsTheSelectEvent)
     EXPECT_EQ(view->grid().cell(0, 2), "0/2");
 }
 
+TEST_F(GridView, EveryPickOfTheCurrentRowRunsTheSelectEventToo)
+{
+    using Selects = std::vector<std::pair<int, int>>;
+    // The grid starts with row 1 selected: a click there still selects it.
+    ASSERT_EQ(currentGridRow(), 1);
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, cellCenter(0, 1));
+    EXPECT_EQ(selects, (Selects{{0, 1}}));
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, cellCenter(0, 1));
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, cellCenter(2, 1));   // another cell of it
+    EXPECT_EQ(selects, (Selects{{0, 1}, {0, 1}, {2, 1}}));
+    // Moved by the program (as a clear or a delete does), the row the view shows is picked.
+    view->grid().setRowCount(3);
+    view->grid().selectRow(2);
+    selects.clear();
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, cellCenter(2, 2));
+    EXPECT_EQ(selects, (Selects{{2, 2}}));
+    // A key that moves within the row, and a double click: one event a press or a move.
+    QTest::keyClick(view.get(), Qt::Key_Left);
+    EXPECT_EQ(selects.back(), (std::pair<int, int>{1, 2}));
+    selects.clear();
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, cellCenter(1, 2));
+    EXPECT_FALSE(selects.empty());
+    EXPECT_EQ(selects.back(), (std::pair<int, int>{1, 2}));
+    EXPECT_EQ(view->grid().selectedRow(), 2);
+    // Below the last row there is no cell: nothing is selected.
+    selects.clear();
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, QPoint(5, view->viewport()->height() - 3));
+    EXPECT_TRUE(selects.empty());
+}
+
 TEST_F(GridView, APressOfAnotherButtonLeavesTheSelectionAndIsReported)
 {
     view->grid().selectRow(2);

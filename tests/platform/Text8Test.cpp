@@ -60,3 +60,14 @@ TEST(Text8, CharactersOutsideWindows1250BecomeQuestionMarks)
     for (const Case& c : cases)
         EXPECT_EQ(Text8::fromUnicode(c.text), c.bytes) << c.text.toStdString();
 }
+
+TEST(Text8, CheckedConversionRefusesWhatTheCodePageLacks)
+{
+    for (const QString& refused : {QString::fromUtf8("\u00E0"), QString::fromUtf8("adm\u0416n"),
+                                   QString::fromUtf8("x\U0001F600"), QString(QChar(0xD800)),
+                                   QStringLiteral("ok?") + QChar(0x4E00)})
+        EXPECT_EQ(Text8::fromUnicodeChecked(refused), std::nullopt) << refused.toStdString();
+    // A literal "?" is a character of its own, and every other letter keeps its byte.
+    EXPECT_EQ(Text8::fromUnicodeChecked(QString::fromUtf8("Has\u0142o?\u20AC")), std::string("Has\xB3o?\x80"));
+    EXPECT_EQ(Text8::fromUnicodeChecked(QString()), std::string());
+}

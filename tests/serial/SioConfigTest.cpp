@@ -393,8 +393,12 @@ TEST(SioNames, PortNamesResolveToLinksOrSerialDevices)
     EXPECT_EQ(ResolveSerialPortName("COM1", {}), "/dev/ttyS0");
     EXPECT_EQ(ResolveSerialPortName("COM30", ports), "/dev/ttyS29");
     EXPECT_EQ(ResolveSerialPortName("/dev/pts/7", ports), "/dev/pts/7");
-    for (const char* none : {"COM0", "xyz", "COM", "COM1x", "COM-1", "COM01", "COM 1", "com1", "",
-                             "COM99999999999", "dev/ttyS0"})
+    // The letters in any case: the link is the one of the upper-case name.
+    EXPECT_EQ(ResolveSerialPortName("com1", ports), (ports / "COM1").string());
+    EXPECT_EQ(ResolveSerialPortName("Com2", ports), (ports / "COM2").string());
+    EXPECT_EQ(ResolveSerialPortName("cOm3", ports), "/dev/ttyS2");
+    for (const char* none : {"COM0", "xyz", "COM", "COM1x", "COM-1", "COM01", "COM 1", "com01", "",
+                             "COM99999999999", "dev/ttyS0", "CPM1", "con1"})
         EXPECT_FALSE(ResolveSerialPortName(none, ports).has_value()) << '"' << none << '"';
 }
 

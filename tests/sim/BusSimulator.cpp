@@ -1,7 +1,5 @@
 #include "BusSimulator.h"
 
-#include "SimHex.h"
-
 namespace {
 
 SimLogEntry::Kind kindOf(SimParsed::Kind k)
@@ -19,62 +17,7 @@ SimLogEntry::Kind kindOf(SimParsed::Kind k)
     return SimLogEntry::Kind::Dropped;
 }
 
-unsigned byteAt(const std::string& b, std::size_t i)
-{
-    return static_cast<unsigned char>(b[i]);
-}
-
 } // namespace
-
-bool SimLogEntry::isShortFrame(std::uint8_t c, int address) const
-{
-    return kind == Kind::Frame && bytes.size() == 5 && byteAt(bytes, 0) == 0x10
-        && byteAt(bytes, 1) == c && (address < 0 || static_cast<int>(byteAt(bytes, 2)) == address);
-}
-
-bool SimLogEntry::isReqUd2(int address) const
-{
-    return isShortFrame(0x7B, address) || isShortFrame(0x5B, address);
-}
-
-bool SimLogEntry::isSndNke(int address) const
-{
-    return isShortFrame(0x40, address);
-}
-
-bool SimLogEntry::isLongFrame(int c, int ci) const
-{
-    return kind == Kind::Frame && bytes.size() >= 9 && byteAt(bytes, 0) == 0x68
-        && (c < 0 || static_cast<int>(byteAt(bytes, 4)) == c)
-        && (ci < 0 || static_cast<int>(byteAt(bytes, 6)) == ci);
-}
-
-const char* simKindName(SimLogEntry::Kind kind)
-{
-    switch (kind) {
-    case SimLogEntry::Kind::Frame:
-        return "Frame";
-    case SimLogEntry::Kind::BadFrame:
-        return "BadFrame";
-    case SimLogEntry::Kind::Garbage:
-        return "Garbage";
-    case SimLogEntry::Kind::Dropped:
-        return "Dropped";
-    case SimLogEntry::Kind::Reply:
-        break;
-    }
-    return "Reply";
-}
-
-std::string simLogLine(const SimLogEntry& entry)
-{
-    std::string line = simKindName(entry.kind);
-    line += ' ';
-    line += simHex(entry.bytes);
-    if (!entry.text.empty())
-        line += "  (" + entry.text + ")";
-    return line;
-}
 
 BusSimulator::BusSimulator(BusSimulatorOptions options)
     : options_(std::move(options))

@@ -2,6 +2,7 @@
 
 #include "SimBus.h"
 #include "SimFrameParser.h"
+#include "SimLog.h"
 #include "SimMeter.h"
 #include "SimPtyLine.h"
 
@@ -16,32 +17,6 @@
 #include <string>
 #include <string_view>
 #include <vector>
-
-// One line of the simulator's log.
-struct SimLogEntry {
-    enum class Kind {
-        Frame,    // a frame received that passed the checks (and was handled)
-        BadFrame, // a frame received that failed a check; not answered
-        Garbage,  // bytes received and skipped on the way to a start byte
-        Dropped,  // an unfinished frame dropped after an idle gap; not answered
-        Reply,    // bytes the simulator wrote to the line
-    };
-    Kind kind = Kind::Frame;
-    std::chrono::steady_clock::time_point time; // steady clock: frame received, reply written
-    std::string bytes;
-    std::string text; // what the frame was and what came of it, or why it failed
-
-    // Frame tests: a received short frame with this C field (and address, unless -1).
-    bool isShortFrame(std::uint8_t c, int address = -1) const;
-    bool isReqUd2(int address = -1) const; // C 7B or 5B
-    bool isSndNke(int address = -1) const;
-    // A received long frame with this C field (unless -1) and CI field (unless -1).
-    bool isLongFrame(int c = -1, int ci = -1) const;
-};
-
-// "Frame", "BadFrame", ... and a printable line: kind, hex bytes, text.
-const char* simKindName(SimLogEntry::Kind kind);
-std::string simLogLine(const SimLogEntry& entry);
 
 struct BusSimulatorOptions {
     // When set, start() creates <programFolder>/ports/<portName> as a link to the slave

@@ -1,5 +1,7 @@
 // mbus_sim as a person runs it: from a meters file, into a program folder, until stopped.
 #include "PtyPair.h"
+#include "RawSocket.h"
+#include "SimEthPacket.h"
 #include "TelegramBuilder.h"
 #include "WaitUntil.h"
 
@@ -66,6 +68,30 @@ std::string readAll(int fd)
     }
     ::close(fd);
     return text;
+}
+
+// What the program wrote until `needle` appeared (or the time-out passed); leaves the pipe open.
+std::string readUntil(int fd, const std::string& needle, std::string& text)
+{
+    char buf[1024];
+    while (text.find(needle) == std::string::npos) {
+        pollfd p {fd, POLLIN, 0};
+        if (::poll(&p, 1, 10000) <= 0)
+            break;
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n <= 0)
+            break;
+        text.append(buf, static_cast<std::size_t>(n));
+    }
+    return text;
+}
+
+// The port printed after `prefix` ("... on 127.0.0.1:PORT,").
+std::uint16_t printedPort(int fd, const std::string& prefix, std::string& text)
+{
+    readUntil(fd, "Ctrl+C", text);
+    const std::size_t at = text.find(prefix);
+    return at == std::string::npos ? 0 : static_cast<std::uint16_t>(std::stoul(text.substr(at + prefix.size())));
 }
 
 int waitExit(pid_t pid)
@@ -190,6 +216,55 @@ TEST(MbusSimProgram, RefusesABadMetersFileWithItsLine)
     EXPECT_NE(readAll(display.out).find("line 1: addr=0"), std::string::npos);
     EXPECT_EQ(waitExit(display.pid), 1);
     EXPECT_FALSE(std::filesystem::exists(dir.path / "ports"));
+}
+
+TEST(MbusSimProgram, TcpModesAnswerOn127001AndPrintEveryRequest)
+{
+    TempDir dir;
+    {
+        std::ofstream(dir.path / "meters.txt") << "addr=1 id=12345678 mfr=ABC records=0C1378563412\n";
+    }
+    const std::string meters = (dir.path / "meters.txt").string();
+    const std::string request = simeth::buildRequest({}, 1, simeth::mbusBody, shortFrame(0x7B, 1));
+
+    // The gateway server, and a gateway calling in to a listening port of the test.
+    for (const bool server : {true, false}) {
+        RawListener program;
+        Child run = server ? spawn({"mbus_sim", "--gateway-server", "--net", "1.2.3.4", meters})
+                           : spawn({"mbus_sim", "--calling-in", std::to_string(program.port()), meters});
+        ASSERT_GT(run.pid, 0);
+        std::string output;
+        RawSocket conn;
+        if (server)
+            conn = RawSocket::connectTo(printedPort(run.out, "gateway server on 127.0.0.1:", output));
+        else
+            conn = program.accept(10s);
+        ASSERT_TRUE(conn.ok()) << output;
+        ASSERT_TRUE(conn.write(request));
+        const std::string reply = conn.read(300, 10s);
+        ASSERT_EQ(reply.size(), 300u);
+        EXPECT_EQ(reply.substr(25, 4), hexBytes("68 15 15 68"));
+        EXPECT_EQ(reply.substr(1, 4), server ? hexBytes("01 02 03 04") : hexBytes("0A 00 00 01"));
+        readUntil(run.out, "Reply", output);
+        ASSERT_EQ(::kill(run.pid, SIGTERM), 0);
+        output += readAll(run.out);
+        EXPECT_EQ(waitExit(run.pid), 0) << output;
+        EXPECT_NE(output.find("Packet #1 10 7B 01 7C 16  (A8 packet 1, network 0.0.0.0)"), std::string::npos) << output;
+        EXPECT_NE(output.find("Frame #1 10 7B 01 7C 16  (REQ_UD2 to 1; telegram)"), std::string::npos) << output;
+    }
+
+    Child run = spawn({"mbus_sim", "--display-module", meters});
+    ASSERT_GT(run.pid, 0);
+    std::string output;
+    RawSocket conn = RawSocket::connectTo(printedPort(run.out, "display module on 127.0.0.1:", output));
+    ASSERT_TRUE(conn.ok()) << output;
+    ASSERT_TRUE(conn.write(shortFrame(0x7B, 1)));
+    EXPECT_EQ(conn.read(27, 10s).substr(0, 4), hexBytes("68 15 15 68"));
+    readUntil(run.out, "Reply", output);
+    ASSERT_EQ(::kill(run.pid, SIGTERM), 0);
+    output += readAll(run.out);
+    EXPECT_EQ(waitExit(run.pid), 0) << output;
+    EXPECT_NE(output.find("Reply #1 68 15 15 68"), std::string::npos) << output;
 }
 
 } // namespace

@@ -75,10 +75,21 @@ SimFrameParser::Examined SimFrameParser::examine(std::string_view b)
     return e;
 }
 
+std::string_view SimFrameParser::pending() const
+{
+    return std::string_view(buf_).substr(head_);
+}
+
 void SimFrameParser::consume(std::size_t n)
 {
-    buf_.erase(0, n);
+    head_ += n;
     covered_ = covered_ > n ? covered_ - n : 0;
+}
+
+void SimFrameParser::compact()
+{
+    buf_.erase(0, head_);
+    head_ = 0;
 }
 
 void SimFrameParser::flushGarbage(std::vector<SimParsed>& out, Clock::time_point now)
@@ -91,29 +102,30 @@ void SimFrameParser::flushGarbage(std::vector<SimParsed>& out, Clock::time_point
 
 void SimFrameParser::scan(std::vector<SimParsed>& out, Clock::time_point now)
 {
-    while (!buf_.empty()) {
-        if (!isStart(static_cast<unsigned char>(buf_[0]))) {
+    while (head_ < buf_.size()) {
+        const std::string_view b = pending();
+        if (!isStart(static_cast<unsigned char>(b[0]))) {
             if (covered_ == 0) {
-                garbage_.push_back(buf_[0]);
+                garbage_.push_back(b[0]);
                 if (garbage_.size() >= garbageRun)
                     flushGarbage(out, now);
             }
             consume(1);
             continue;
         }
-        const Examined e = examine(buf_);
+        const Examined e = examine(b);
         flushGarbage(out, now);
         if (e.verdict == Verdict::NeedMore)
             return;
         if (e.verdict == Verdict::Complete) {
-            out.push_back({SimParsed::Kind::Frame, buf_.substr(0, e.size), {}, now});
+            out.push_back({SimParsed::Kind::Frame, std::string(b.substr(0, e.size)), {}, now});
             consume(e.size);
             continue;
         }
         // A bad frame: report it unless its bytes were already reported, then look for a
         // start byte again from the byte after this one.
         if (covered_ == 0)
-            out.push_back({SimParsed::Kind::BadFrame, buf_.substr(0, e.size), e.reason, now});
+            out.push_back({SimParsed::Kind::BadFrame, std::string(b.substr(0, e.size)), e.reason, now});
         covered_ = std::max(covered_, e.size);
         consume(1);
     }
@@ -124,22 +136,26 @@ void SimFrameParser::dropPending(std::vector<SimParsed>& out, Clock::time_point 
     flushGarbage(out, now);
     // What is left starts at a start byte and waits for more. Drop it, then look inside it
     // for frames that the false start hid.
-    while (!buf_.empty()) {
+    while (head_ < buf_.size()) {
         if (covered_ == 0)
-            out.push_back({SimParsed::Kind::Dropped, buf_, "unfinished frame dropped after an idle gap", now});
-        covered_ = buf_.size();
+            out.push_back({SimParsed::Kind::Dropped, std::string(pending()),
+                           "unfinished frame dropped after an idle gap", now});
+        covered_ = buf_.size() - head_;
         consume(1);
         scan(out, now);
     }
     covered_ = 0;
+    compact();
     flushGarbage(out, now);
 }
 
 std::vector<SimParsed> SimFrameParser::feed(std::string_view bytes, Clock::time_point now)
 {
     std::vector<SimParsed> out;
-    if ((!buf_.empty() || !garbage_.empty()) && now - last_ >= gap_)
+    if ((head_ < buf_.size() || !garbage_.empty()) && now - last_ >= gap_)
         dropPending(out, now);
+    // The bytes taken by the last scan go in one step, so a read costs its own size only.
+    compact();
     buf_.append(bytes);
     last_ = now;
     scan(out, now);
@@ -149,14 +165,14 @@ std::vector<SimParsed> SimFrameParser::feed(std::string_view bytes, Clock::time_
 std::vector<SimParsed> SimFrameParser::idle(Clock::time_point now)
 {
     std::vector<SimParsed> out;
-    if ((!buf_.empty() || !garbage_.empty()) && now - last_ >= gap_)
+    if ((head_ < buf_.size() || !garbage_.empty()) && now - last_ >= gap_)
         dropPending(out, now);
     return out;
 }
 
 std::optional<SimFrameParser::Clock::time_point> SimFrameParser::idleDeadline() const
 {
-    if (buf_.empty() && garbage_.empty())
+    if (head_ == buf_.size() && garbage_.empty())
         return std::nullopt;
     return last_ + gap_;
 }

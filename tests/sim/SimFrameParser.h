@@ -58,11 +58,17 @@ private:
     void scan(std::vector<SimParsed>& out, Clock::time_point now);
     void flushGarbage(std::vector<SimParsed>& out, Clock::time_point now);
     void dropPending(std::vector<SimParsed>& out, Clock::time_point now);
+    // The bytes not yet decided: buf_ from head_ on.
+    std::string_view pending() const;
+    // Takes n bytes off the front of what is pending.
     void consume(std::size_t n);
+    // Frees the bytes taken so far.
+    void compact();
 
     std::chrono::milliseconds gap_;
-    std::string buf_;          // bytes not yet decided, starting at a start byte once scanned
+    std::string buf_;          // from head_ on: bytes not yet decided, starting at a start byte once scanned
+    std::size_t head_ = 0;     // bytes at the front of buf_ already taken
     std::string garbage_;      // skipped bytes not yet reported
-    std::size_t covered_ = 0;  // leading bytes of buf_ already reported in a bad frame
+    std::size_t covered_ = 0;  // leading pending bytes already reported in a bad frame
     Clock::time_point last_ {};
 };

@@ -177,6 +177,34 @@ TEST(FrameParser, EveryByteValueBetweenFramesIsSkippedOrFramed)
     }
 }
 
+TEST(FrameParser, OneLargeReadOfManyFramesSplitsIntoAllOfThem)
+{
+    // 20,000 frames with noise between some of them, as one read and as reads of 1000 bytes.
+    std::string stream;
+    std::vector<std::string> expected;
+    for (int i = 0; i < 20000; ++i) {
+        if (i % 3 == 0) {
+            stream += hexBytes("00 FF E5");
+            expected.push_back("Garbage: 00 FF E5");
+        }
+        const auto address = static_cast<std::uint8_t>(i % 251);
+        const std::string frame = i % 7 == 0 ? longFrame(0x53, address, 0x51, hexBytes("01 7A") + char(i % 250))
+                                             : shortFrame(i % 2 ? 0x7B : 0x5B, address);
+        stream += frame;
+        expected.push_back("Frame: " + simHex(frame));
+    }
+    EXPECT_EQ(describe(parseAll(stream)), expected);
+
+    SimFrameParser parser(20ms);
+    const auto t0 = Clock::now();
+    std::vector<SimParsed> pieces;
+    for (std::size_t at = 0; at < stream.size(); at += 1000)
+        for (SimParsed& p : parser.feed(std::string_view(stream).substr(at, 1000), t0))
+            pieces.push_back(std::move(p));
+    EXPECT_EQ(describe(pieces), expected);
+    EXPECT_FALSE(parser.idleDeadline().has_value());
+}
+
 TEST(FrameParser, RecordedMasterFramesPassOrFailAsTheyShould)
 {
     // manual_frame1 has a damaged start byte and invalid_length an L of 0; the others are

@@ -33,6 +33,18 @@ std::string AppFixture::readIni() const
 
 void AppFixture::start()
 {
+    startAtLogin();
+    loginAs("Setup", UserRights::all());
+}
+
+void AppFixture::startAtLogin()
+{
+    windows_.reset();
     windows_ = std::make_unique<ProgramWindows>(paths_, prompts, clock, [this] { ++quitRequests; });
-    windows_->Login->start(*windows_->Form11);
+    windows_->Login->show();
+}
+
+void AppFixture::loginAs(const std::string& level, const UserRights& rights)
+{
+    windows_->Login->ApplyAccess(level, rights);
 }

@@ -4,6 +4,7 @@
 #include "FakePrompts.h"
 #include "ProgramPaths.h"
 #include "ProgramWindows.h"
+#include "UserRecord.h"
 
 #include <gtest/gtest.h>
 
@@ -13,6 +14,7 @@
 #include <string>
 #include <string_view>
 
+class TFUsers;
 class TForm11;
 class TLogin;
 class TSettings;
@@ -34,14 +36,20 @@ protected:
     void writeIni(std::string_view text);
     // The settings file's bytes now; empty when it does not exist.
     std::string readIni() const;
-    // Creates the windows as the program does and lets the login show the main window.
+    // Creates the windows as the program does and logs in as a Setup account with every
+    // right: the main window shown, Users disabled, Settings enabled, no hex log.
     void start();
+    // Creates the windows as the program does and shows the login; nobody is logged in.
+    void startAtLogin();
+    // Lets the login apply an account's level and rights, without an accounts file.
+    void loginAs(const std::string& level, const UserRights& rights = UserRights::all());
 
     const std::string& folder() const { return paths_.folder(); }
     const ProgramPaths& paths() const { return paths_; }
     TLogin& login() { return *windows_->Login; }
     TForm11& form11() { return *windows_->Form11; }
     TSettings& settings() { return *windows_->Settings; }
+    TFUsers& users() { return *windows_->FUsers; }
     ProgramWindows& windows() { return *windows_; }
 
     FakePrompts prompts;
