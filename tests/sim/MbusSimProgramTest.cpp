@@ -191,6 +191,41 @@ TEST(MbusSimProgram, DisplayModeAnswersCommandsAndPrintsThem)
     EXPECT_NE(output.find("Reply \"User #: 0042\\r\\nText: Flat 1\""), std::string::npos) << output;
 }
 
+TEST(MbusSimProgram, DisplayModeBehindTheModuleOnAPortItPrints)
+{
+    TempDir dir;
+    ASSERT_FALSE(dir.path.empty());
+    {
+        std::ofstream(dir.path / "entries.txt") << "addr=9\n";
+    }
+    Child run = spawn({"mbus_sim", "display", "--display-module", (dir.path / "entries.txt").string()});
+    ASSERT_GT(run.pid, 0);
+    std::string output;
+    ASSERT_TRUE(waitUntil([&] {
+        char buf[256];
+        pollfd p {run.out, POLLIN, 0};
+        if (::poll(&p, 1, 0) == 1) {
+            const ssize_t n = ::read(run.out, buf, sizeof buf);
+            if (n > 0)
+                output.append(buf, static_cast<std::size_t>(n));
+        }
+        return output.find(" with the display") != std::string::npos;
+    }, 10s)) << output;
+    const auto at = output.find("127.0.0.1:");
+    ASSERT_NE(at, std::string::npos) << output;
+    const auto port = static_cast<std::uint16_t>(std::stoul(output.substr(at + 10)));
+    RawSocket conn = RawSocket::connectTo(port);
+    ASSERT_TRUE(conn.ok());
+    ASSERT_TRUE(conn.write("GET ADDR"));
+    EXPECT_EQ(conn.read(19), "Active devices: 9\r\n");
+    conn.close();
+
+    ASSERT_EQ(::kill(run.pid, SIGTERM), 0);
+    output += readAll(run.out);
+    EXPECT_EQ(waitExit(run.pid), 0) << output;
+    EXPECT_NE(output.find("Command \"GET ADDR\"  (1 active)"), std::string::npos) << output;
+}
+
 TEST(MbusSimProgram, RefusesABadMetersFileWithItsLine)
 {
     TempDir dir;

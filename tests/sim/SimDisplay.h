@@ -15,9 +15,11 @@
 //       (-1: for good)
 //   display.log(), .commands(), .commandCount(), .replyCount(), .clearLog(), .setObserver(f)
 //   display.waitForCommands(n, 5s), .waitForReplies(n, 5s), .waitForLog(condition, 5s)
-//   Transports: DisplayPtySimulator(display, {folder, "COM1"}) in SimDisplayPty.h. Their side:
-//   display.handle(burst, time) answers a command, then display.recordReply(bytes, time, text)
-//   for each write made and display.recordHangUp(time, text) for a dropped connection.
+//   Transports: DisplayPtySimulator(display, {folder, "COM1"}) in SimDisplayPty.h (ports/COM1,
+//   25 ms gap); simAttachDisplay(module or gateway, display) in SimDisplayTcp.h puts it behind
+//   SimDisplayModule and SimGateway (server and calling-in). Their side: display.handle(burst,
+//   time) answers a command, then display.recordReply(bytes, time, text) for each write made
+//   and display.recordHangUp(time, text) for a dropped connection.
 
 #include <array>
 #include <chrono>
