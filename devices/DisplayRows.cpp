@@ -1,6 +1,7 @@
 #include "DisplayRows.h"
 
 #include "DisplayReplies.h"
+#include "GridCsvFile.h"
 #include "StringGrid.h"
 
 #include <algorithm>
@@ -107,6 +108,17 @@ bool FillFromMeters(const StringGrid& meters, bool tableHasSecMain, char separat
         pexor.setCell(8, r, std::to_string(userNumber++));
     }
     return wanted > rows;
+}
+
+PexorImport PexorImportRows(const std::vector<std::string>& lines, std::string_view separator)
+{
+    PexorImport import;
+    const std::size_t rows = std::min(lines.size(), static_cast<std::size_t>(MaxDataRows));
+    import.rows.reserve(rows);
+    for (std::size_t k = 0; k < rows; ++k)
+        import.rows.push_back(csvRowCells(lines[k], PexorColumns, separator, CsvDisplayFieldSlots));
+    import.tooMany = lines.size() > rows;
+    return import;
 }
 
 std::pair<std::string, std::string> SplitMultDiv(std::string_view cell)

@@ -50,6 +50,14 @@ std::string MultDivForModel(std::string_view model);
 // counts it), one row a meter, at most MaxDataRows rows. True when meters were left out.
 bool FillFromMeters(const StringGrid& meters, bool tableHasSecMain, char separator, StringGrid& pexor);
 
+// The display table's rows from the lines of a CSV file that passed the import's check (at
+// most 14 fields a line): 14 cells a row, at most MaxDataRows rows. tooMany: lines were left out.
+struct PexorImport {
+    std::vector<std::vector<std::string>> rows;
+    bool tooMany = false;
+};
+PexorImport PexorImportRows(const std::vector<std::string>& lines, std::string_view separator);
+
 // --- the write run ---
 
 // The multiplier and the divider of a Mult/Div cell; neither is ever empty.

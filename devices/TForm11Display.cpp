@@ -270,15 +270,13 @@ void TForm11::ImportPexorCsv(const std::string& fileName, std::vector<std::strin
         return;
     }
     lines = std::move(check.lines);
+    const PexorImport import = PexorImportRows(lines, separator);
     Butt_pexor_cleartableClick();
     StringGrid& grid = Grid_pexor->grid();
-    const std::size_t rows = std::min(lines.size(), static_cast<std::size_t>(MaxDataRows));
-    grid.setRowCount(std::max(2, static_cast<int>(rows) + 1));
-    for (std::size_t k = 0; k < rows; ++k) {
-        const std::vector<std::string> cells = csvRowCells(lines[k], PexorColumns, separator, CsvDisplayFieldSlots);
+    grid.setRowCount(std::max(2, static_cast<int>(import.rows.size()) + 1));
+    for (std::size_t k = 0; k < import.rows.size(); ++k)
         for (int c = 0; c < PexorColumns; ++c)
-            grid.setCell(c, static_cast<int>(k) + 1, cells[static_cast<std::size_t>(c)]);
-    }
-    if (lines.size() > rows)
+            grid.setCell(c, static_cast<int>(k) + 1, import.rows[k][static_cast<std::size_t>(c)]);
+    if (import.tooMany)
         prompts_.message(this, Prompts::Icon::None, "Ferolt", tooMany, Prompts::Buttons::Ok);
 }

@@ -234,6 +234,10 @@ void TForm11::Timer_pexorTimer()
 
 void TForm11::pexorTick()
 {
+    if (!WriteTableActive) {
+        Timer_pexor->stop();
+        return;
+    }
     const std::string reply = takeReply();
     if (EthernetTicked() || TovekServerTicked()) {
         Link.EthReplyText.clear();

@@ -367,8 +367,15 @@ void TSettings::BitBtn1Click()
     form11_.EncodingName = Check_unicode->isChecked() ? "Unicode" : "CP 852";
     if (Check_ethernet->isChecked()) {
         form11_.Link.ClientOnListen = false;
-        // With ListenOpen set, the listening socket is closed here and ListenOpen cleared;
-        // the main window opens it again at the port then typed when it next becomes active.
+        // The main window opens it again, at the port then typed, when it next becomes active.
+        if (form11_.Link.ListenOpen) {
+            try {
+                form11_.CloseListenSocket();
+                form11_.Link.ListenOpen = false;
+            } catch (const std::exception& e) {
+                form11_.Log.add(std::string("Unknown socket exception - ") + e.what());
+            }
+        }
     }
     form11_.LsbSearch = Check_LSB->isChecked();
     hide();

@@ -26,6 +26,7 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTabWidget>
+#include <QTcpSocket>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -133,7 +134,7 @@ TForm11::TForm11(const ProgramPaths& paths, Prompts& prompts, Clock& clock)
       Comm1(CommOwner),
       paths_(paths),
       options_(*this),
-      sendPath_(*this, Link, Comm1, Log),
+      sendPath_(*this, Link, Comm1, Log, *this),
       lastFrame_(sendPath_),
       Frames(lastFrame_, options_),
       meterOwner_(*this),
@@ -165,13 +166,19 @@ TForm11::TForm11(const ProgramPaths& paths, Prompts& prompts, Clock& clock)
     buildFileAndHelpMenus();
     buildPages();
     buildTimers();
+    buildLinks();
+    connectCustomCommand();
     connectLogAndFiles();
     buildDisplayPage();
     buildReadingsPage();
     FormCreate();
 }
 
-TForm11::~TForm11() = default;
+TForm11::~TForm11()
+{
+    // The sockets' events must not reach a window that is half gone.
+    dropLinkEvents();
+}
 
 void TForm11::buildMenu()
 {
@@ -265,12 +272,12 @@ void TForm11::buildPages()
     Check_hex = new QCheckBox("Hex", central);
     Check_hex->setObjectName("Check_hex");
     command->addWidget(commandLabel);
+    command->addWidget(buildCommandEdit(central), 1);
     command->addWidget(Check_hex);
     Check_ascii = new QCheckBox("ASCII", central);
     Check_ascii->setObjectName("Check_ascii");
     command->addWidget(Check_ascii);
     command->addWidget(buildCommandSend(central));
-    command->addStretch(1);
     column->addLayout(command);
 
     Log.add("");   // the log starts with one empty line
@@ -494,10 +501,13 @@ void TForm11::ReleaseLink()
         if (PortOpen)
             ToggleComPort();
     } else if (XportTicked()) {
-        // A connected display module's socket is deactivated here.
+        // The flag goes at once; the socket's disconnect event logs when the link is down.
+        if (Link.LanxpConnected)
+            Xport_socket->disconnectFromHost();
         Link.LanxpConnected = false;
     } else if (TovekServerTicked()) {
-        // A connected gateway-server socket is deactivated here.
+        if (Link.TovekClientConnected)
+            Tovek_client_socket->disconnectFromHost();
         Link.TovekClientConnected = false;
     }
 }
@@ -601,12 +611,6 @@ void TForm11::Polish1Click()
 void TForm11::SetLanguageEnglish() {}
 void TForm11::SetLanguageItalian() {}
 void TForm11::SetLanguagePolish() {}
-
-// The TCP links: the listening socket and the two client connections. Until they exist no
-// link flag is ever set, so these leave every flag clear.
-void TForm11::ToggleListenSocket(const std::string& /*portText*/) {}
-void TForm11::Butt_connect_xportClick() {}
-void TForm11::Butt_tovekClick() {}
 
 // --- helpers ---
 

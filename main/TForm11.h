@@ -1,9 +1,11 @@
 #pragma once
 
 #include "FrameSettings.h"
+#include "GatewayRxBlock.h"
 #include "LastFrameSendPath.h"
 #include "LinkControls.h"
 #include "LinkSendPath.h"
+#include "LinkSockets.h"
 #include "LinkState.h"
 #include "LogModel.h"
 #include "MasterFrames.h"
@@ -15,10 +17,12 @@
 #include "SioComm.h"
 #include "UiCall.h"
 
+#include <QAbstractSocket>
 #include <QMainWindow>
 
 #include <array>
 #include <atomic>
+#include <cstdint>
 #include <memory>
 #include <set>
 #include <string>
@@ -40,6 +44,8 @@ class QProgressBar;
 class QPushButton;
 class QStatusBar;
 class QTabWidget;
+class QTcpServer;
+class QTcpSocket;
 class QTimer;
 class SecondaryIDThread;
 class StringGrid;
@@ -55,7 +61,7 @@ class UpDownEdit;
 // and the timers; it reads its own keys of the settings file at creation and writes them
 // back when it closes. Every exchange is bracketed by PrepareLink and ReleaseLink, and every
 // frame goes out through Frames on the link the settings window chooses.
-class TForm11 : public QMainWindow, private LinkControls {
+class TForm11 : public QMainWindow, private LinkControls, private LinkSockets {
     Q_OBJECT
 public:
     // Creates the controls and runs FormCreate. The login and settings windows are made
@@ -120,10 +126,53 @@ public:
     void SetLanguageEnglish();
     void SetLanguageItalian();
     void SetLanguagePolish();
-    // The TCP links.
+    // --- the TCP links (TForm11Links.cpp) ---
+    // Opens the listening socket at the port text (59615 when it is not a number), or closes
+    // it with its gateway when it is open.
     void ToggleListenSocket(const std::string& portText);
+    // Closes the listening socket and every connection it accepted.
+    void CloseListenSocket();
+    // Connect the display's Ethernet module and the gateway-server client when they are not
+    // connected, and wait for it.
     void Butt_connect_xportClick();
     void Butt_tovekClick();
+    // A text command on the chosen gateway link.
+    void SendPexorCommand(const std::string& text);
+    // The listening socket's events; the connection is connection 0, the one gateway served.
+    void Socket1ClientConnect();
+    void Socket1Accept();
+    void Socket1ClientDisconnect(const std::string& remoteAddress);
+    void Socket1ClientRead(QTcpSocket* connection);
+    void Socket1ClientError(QAbstractSocket::SocketError error);
+    void Xport_socketConnect();
+    void Xport_socketDisconnect();
+    void Xport_socketRead();
+    void Xport_socketError(QAbstractSocket::SocketError error);
+    void Tovek_client_socketConnect();
+    void Tovek_client_socketDisconnect();
+    void Tovek_client_socketRead();
+    void Tovek_client_socketError(QAbstractSocket::SocketError error);
+    void Timer_close_socketTimer();
+
+    QTcpServer* Socket1 = nullptr;
+    std::vector<QTcpSocket*> Socket1Connections;   // the gateway served, or none
+    QTcpSocket* Xport_socket = nullptr;
+    QTcpSocket* Tovek_client_socket = nullptr;
+    std::string GatewayRemoteAddr;
+    std::string GatewayRemoteHost;   // the address: no name lookup on the window's thread
+    int GatewayRemotePort = 0;
+    // One reply block per gateway link, so that neither link's bytes mix with the other's.
+    GatewayRxBlock ListenRxBlock;
+    GatewayRxBlock TovekRxBlock;
+
+    // --- custom commands (TForm11Commands.cpp) ---
+    // Keep "ASCII" and "Hex" exclusive, whoever changes them.
+    void Check_asciiClick();
+    void Check_hexClick();
+    // Sends Edit_command on the active link as text or as hex bytes.
+    void Butt_command_sendClick();
+    // Shows the reply once and ends the exchange.
+    void Timer_free_commandTimer();
 
     // The text of the status bar's first panel, as bytes.
     std::string StatusText() const;
@@ -338,6 +387,7 @@ public:
     QLineEdit* Edit_timeout;
     QCheckBox* Check_hex;
     QCheckBox* Check_ascii;
+    QLineEdit* Edit_command;
     LogView* Memo_current;
     QPushButton* BitBtn7;
     QPushButton* BitBtn6;
@@ -468,6 +518,23 @@ private:
     void PageShown(int index);
     void buildTimers();
     void showStatus(const std::string& text);
+    void buildLinks();
+    void dropLinkEvents();
+    QLineEdit* buildCommandEdit(QWidget* parent);
+    void connectCustomCommand();
+    void Socket1NewConnection();
+    void listenConnectionEnded(QTcpSocket* connection, const std::string& remoteAddress);
+    // The target of a client socket from the settings; false (and the socket deactivated)
+    // when the port text is wrong or the target would change under a live connection.
+    bool takeClientTarget(QTcpSocket& socket, std::string& host, std::uint16_t& port,
+                          std::uint16_t emptyPort, bool& connected);
+    void applyRxStep(const GatewayRxBlock::Step& step);
+    void restartCloseTimer();
+    std::string timeText() const;
+    std::string dateText() const;
+    void sendAsciiCommand(const std::string& text);
+    void sendHexCommand(const std::string& text);
+    bool sendOn(NetLink link, const std::string& bytes, std::string& error) override;
 
     friend class MeterTableOwner;
     void buildMetersTable(QBoxLayout* page);
@@ -551,5 +618,9 @@ private:
 
     Prompts& prompts_;
     Clock& clock_;
+    std::string xportHost_;
+    std::uint16_t xportPort_ = 0;
+    std::string tovekHost_;
+    std::uint16_t tovekPort_ = 0;
     bool firstShown_ = false;   // the current page's show handler ran with the first show
 };

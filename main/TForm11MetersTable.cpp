@@ -216,8 +216,6 @@ void TForm11::buildMeterOperations(QBoxLayout* side)
 QPushButton* TForm11::buildCommandSend(QWidget* parent)
 {
     Butt_command_send = button(parent, "Butt_command_send", "Send");
-    Butt_command_send->setEnabled(false);
-    AwaitingHandler.insert(Butt_command_send);
     return Butt_command_send;
 }
 

@@ -1,5 +1,6 @@
 #include "LinkSendPath.h"
 
+#include "EthPacket.h"
 #include "HexText.h"
 #include "LogModel.h"
 #include "SioComm.h"
@@ -15,14 +16,64 @@ void LinkSendPath::send(const std::string& frame, FrameBuilder builder, const st
         sendToDisplayOrSerial(frame, target, operation);
 }
 
-void LinkSendPath::sendToGateways(const std::string& /*frame*/, FrameBuilder /*builder*/)
+void LinkSendPath::sendToGateways(const std::string& frame, FrameBuilder builder)
 {
-    // The gateway packet is built and sent on the socket of the ready link; until the TCP
-    // links exist no link is ever ready, so nothing goes out.
-    if (controls_.EthernetTicked() && link_.ListenOpen && link_.ClientOnListen) {
+    // SND_NKE and the primary-address change have their own error texts, and on the
+    // listening link clear the reply text after their send rather than before it.
+    const bool ownRoute = builder == FrameBuilder::SndNke || builder == FrameBuilder::SetPrimary;
+    const char* errorText = builder == FrameBuilder::SndNke       ? "Socket exception during changing baud"
+                          : builder == FrameBuilder::SetPrimary ? "Socket exception during secondary set"
+                                                                : "Socket exception during normal read";
+    if (controls_.EthernetTicked()) {
+        std::string packet = frame;
+        WrapMbusTelegram(packet, link_.NetNumber, link_.PacketNo);
+        if (!packet.empty() && link_.ListenOpen && link_.ClientOnListen) {
+            if (!ownRoute)
+                link_.EthReplyText.clear();
+            if (!sendPacket(NetLink::Listening, packet, errorText))
+                return;
+            if (ownRoute)
+                link_.EthReplyText.clear();
+            ++link_.PacketNo;
+        }
     }
     if (controls_.TovekServerTicked() && link_.TovekClientConnected) {
+        link_.EthReplyText.clear();
+        ParseNetNumber(controls_.NetNumberText(), link_.NetNumber);   // invalid: the number stays
+        std::string packet = frame;
+        WrapMbusTelegram(packet, link_.NetNumber, link_.PacketNo);
+        if (!packet.empty() && sendPacket(NetLink::TovekServer, packet, errorText))
+            ++link_.PacketNo;
     }
+}
+
+void LinkSendPath::sendPexorCommand(const std::string& text)
+{
+    const char* const errorText = "Socket exception during setting Pexor parameters";
+    if (controls_.TovekServerTicked()) {
+        ParseNetNumber(controls_.NetNumberText(), link_.NetNumber);
+        std::string packet = text;
+        WrapTextCommand(packet, link_.NetNumber, link_.PacketNo);
+        link_.EthReplyText.clear();
+        if (!packet.empty() && sendPacket(NetLink::TovekServer, packet, errorText))
+            ++link_.PacketNo;
+        return;
+    }
+    // A gateway on the listening socket takes text commands bare; they count all the same.
+    if (text.empty())
+        return;
+    link_.EthReplyText.clear();
+    if (sendPacket(NetLink::Listening, text, errorText))
+        ++link_.PacketNo;
+}
+
+bool LinkSendPath::sendPacket(NetLink link, const std::string& packet, const char* errorText)
+{
+    std::string error;
+    if (sockets_.sendOn(link, packet, error))
+        return true;
+    log_.add(Concat({errorText, " - ", error}));
+    return false;
 }
 
 void LinkSendPath::sendToDisplayOrSerial(const std::string& frame, const std::string& target,
@@ -31,7 +82,10 @@ void LinkSendPath::sendToDisplayOrSerial(const std::string& frame, const std::st
     if (controls_.XportTicked()) {
         link_.LanxpReplyText.clear();
         if (link_.LanxpConnected) {
-            // The raw frame goes on the display module's socket.
+            // Raw on the module's socket. A write the socket refuses has no reply to wait
+            // for; the exchange finds none and ends as for a silent meter.
+            std::string error;
+            sockets_.sendOn(NetLink::Xport, frame, error);
         }
         return;
     }

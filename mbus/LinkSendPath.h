@@ -1,6 +1,7 @@
 #pragma once
 
 #include "LinkControls.h"
+#include "LinkSockets.h"
 #include "LinkState.h"
 #include "SendPath.h"
 
@@ -15,19 +16,29 @@ class TSioComm;
 // Ethernet module, and with none of them ticked the serial port takes it. A link that is not
 // ready drops the frame without a message.
 //
+// On the gateway links the frame goes wrapped in a gateway packet and PacketNo counts it; a
+// send that fails is logged with the route's text + " - " + the reason, and changes neither
+// PacketNo nor a link flag.
+//
 // On the serial port a frame is logged as "Sent:" and its bytes in hex only when it was
 // written and an administrator is logged in; a failed write on an open port is logged as
 // "Can not write to COM port - " + operation + target. A closed port takes nothing and logs
 // nothing. Errors never leave send().
 class LinkSendPath : public SendPath {
 public:
-    LinkSendPath(const LinkControls& controls, LinkState& link, TSioComm& comm, LogModel& log)
-        : controls_(controls), link_(link), comm_(comm), log_(log)
+    LinkSendPath(const LinkControls& controls, LinkState& link, TSioComm& comm, LogModel& log,
+                 LinkSockets& sockets)
+        : controls_(controls), link_(link), comm_(comm), log_(log), sockets_(sockets)
     {
     }
 
     void send(const std::string& frame, FrameBuilder builder, const std::string& target,
               const std::string& operation) override;
+
+    // A text command for a gateway or the display on the gateway link that is chosen: wrapped
+    // in a text packet to the gateway server (whose network number is read from the settings
+    // first), bare to the gateway on the listening socket. Changes no link flag.
+    void sendPexorCommand(const std::string& text);
 
 private:
     void sendToGateways(const std::string& frame, FrameBuilder builder);
@@ -35,9 +46,12 @@ private:
                                const std::string& operation);
     void sendToSerial(const std::string& frame, const std::string& target,
                       const std::string& operation);
+    // Sends on a gateway link; a failure is logged as errorText + " - " + the reason.
+    bool sendPacket(NetLink link, const std::string& packet, const char* errorText);
 
     const LinkControls& controls_;
     LinkState& link_;
     TSioComm& comm_;
     LogModel& log_;
+    LinkSockets& sockets_;
 };

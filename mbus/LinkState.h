@@ -1,5 +1,7 @@
 #pragma once
 
+#include "EthPacket.h"
+
 #include <cstdint>
 #include <string>
 
@@ -14,5 +16,6 @@ struct LinkState {
     std::string EthReplyText;           // text of the last good gateway reply packet
     std::string LanxpReplyText;         // bytes received from the display's module
     std::int32_t PacketNo = 1;          // number of the next gateway packet
+    NetNumberBytes NetNumber {};        // the gateway's network number, 0.0.0.0 at the start
     bool FullReportMode = false;        // the next decoded reply goes to the detailed report
 };

@@ -1,5 +1,6 @@
 #include "AppFixture.h"
 #include "BusSimulator.h"
+#include "ClosedPort.h"
 #include "MasterFrames.h"
 #include "PtyPair.h"
 #include "TForm11.h"
@@ -57,7 +58,7 @@ protected:
     // The bytes the bus took, once n frames that passed its checks have arrived.
     std::string received(std::size_t n)
     {
-        EXPECT_TRUE(bus->waitForFrames(n, 5s)) << "frames so far: " << bus->frameCount();
+        EXPECT_TRUE(bus->waitForFrames(n, 10s)) << "frames so far: " << bus->frameCount();
         return bus->receivedBytes();
     }
 
@@ -259,7 +260,9 @@ TEST_F(LinkTest, AHungUpLineFailsTheWriteAndTheExchangeStillClosesThePort)
 
 TEST_F(LinkTest, TheLinkBoxesChooseTheRouteAtEverySend)
 {
-    startWith("[Misc]\r\nUseLANXP=0\r\n");
+    const ClosedPort closed;   // the client links find nobody there
+    ASSERT_NE(closed.port(), 0);
+    startWith("[Misc]\r\nUseLANXP=0\r\n[LANXP]\r\nPort=" + closed.text() + "\r\n");
     TForm11& f = form11();
     TSettings& s = settings();
     f.ToggleComPort();

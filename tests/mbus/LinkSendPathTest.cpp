@@ -1,3 +1,4 @@
+#include "EthPacket.h"
 #include "LinkSendPath.h"
 #include "LogModel.h"
 #include "ManualDispatcher.h"
@@ -12,6 +13,9 @@
 
 #include <chrono>
 #include <functional>
+#include <set>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -22,8 +26,29 @@ struct Controls : LinkControls {
     bool EthernetTicked() const override { return ethernet; }
     bool TovekServerTicked() const override { return tovek; }
     bool XportTicked() const override { return xport; }
-    std::string NetNumberText() const override { return "1.2.3.4"; }
+    std::string net = "1.2.3.4";
+    std::string NetNumberText() const override { return net; }
     bool IsAdministrator() const override { return admin; }
+};
+
+// The sockets: every send recorded with its link; a link is connected when listed.
+struct Sockets : LinkSockets {
+    std::set<NetLink> connected;
+    std::string failure;   // a write error of a connected link, when set
+    std::vector<std::pair<NetLink, std::string>> sent;
+    bool sendOn(NetLink l, const std::string& bytes, std::string& error) override
+    {
+        if (!connected.contains(l)) {
+            error = "not connected";
+            return false;
+        }
+        if (!failure.empty()) {
+            error = failure;
+            return false;
+        }
+        sent.emplace_back(l, bytes);
+        return true;
+    }
 };
 
 struct NoOptions : FrameSettings {
@@ -50,7 +75,7 @@ protected:
         const std::string sentinel = ReqUd2Frame(99, false);
         std::string got;
         while (!got.ends_with(sentinel)) {
-            const std::string more = pty.readMaster(1, 2s);
+            const std::string more = pty.readMaster(1, 10s);
             if (more.empty())
                 break;
             got += more;
@@ -65,7 +90,8 @@ protected:
     Controls controls;
     LinkState link;
     LogModel log;
-    LinkSendPath path {controls, link, comm, log};
+    Sockets sockets;
+    LinkSendPath path {controls, link, comm, log, sockets};
     NoOptions options;
     MasterFrames frames {path, options};
 };
@@ -158,6 +184,186 @@ TEST_F(LinkSendPathTest, ALinkThatIsNotReadyDropsTheFrame)
             EXPECT_EQ(link.LanxpReplyText, controls.xport && !controls.tovek ? "" : "old");
         }
     }
+}
+
+// The packet number on the wire (bytes 6-7), the network number (1-4), the body kind and the
+// payload the body carries.
+struct Packet {
+    int number;
+    NetNumberBytes net;
+    int kind;
+    std::string payload;
+};
+
+Packet parsed(const std::string& p)
+{
+    const auto b = [&](std::size_t i) { return static_cast<std::uint8_t>(p[i]); };
+    EXPECT_EQ(p.size(), 300u);
+    if (p.size() != 300)
+        return {};
+    const std::size_t n = static_cast<std::size_t>((b(13) + 256 - 2) % 256);
+    return {b(6) * 256 + b(7), {b(1), b(2), b(3), b(4)}, b(12), p.substr(16, n)};
+}
+
+class GatewayRouteTest : public LinkSendPathTest {
+protected:
+    void listening()
+    {
+        controls.ethernet = true;
+        link.ListenOpen = link.ClientOnListen = true;
+        sockets.connected = {NetLink::Listening};
+    }
+};
+
+TEST_F(GatewayRouteTest, EveryBuilderSendsAPacketToTheListeningGatewayAndCountsIt)
+{
+    comm.Open();
+    listening();
+    link.NetNumber = {10, 0, 0, 9};
+    const std::pair<std::function<void()>, std::string> builders[] = {
+        {[&] { frames.SendReqUd2(5); }, ReqUd2Frame(5, false)},
+        {[&] { frames.SendSndNke(5); }, SndNkeFrame(5)},
+        {[&] { frames.SendSetPrimary(5, 6); }, SetPrimaryFrame(5, 6)},
+        {[&] { frames.SendSelectById("12345678"); }, SelectByIdFrame("12345678")},
+    };
+    int number = 1;
+    for (const auto& [send, frame] : builders) {
+        SCOPED_TRACE(number);
+        link.EthReplyText = "old";
+        send();
+        ASSERT_EQ(sockets.sent.size(), static_cast<std::size_t>(number));
+        EXPECT_EQ(sockets.sent.back().first, NetLink::Listening);
+        const Packet p = parsed(sockets.sent.back().second);
+        EXPECT_EQ(p.number, number);
+        EXPECT_EQ(p.net, (NetNumberBytes {10, 0, 0, 9}));
+        EXPECT_EQ(p.kind, 0xA8);
+        EXPECT_EQ(p.payload, frame);
+        EXPECT_EQ(link.EthReplyText, "");
+        EXPECT_EQ(link.PacketNo, ++number);
+    }
+    EXPECT_EQ(log.count(), 0u);
+    EXPECT_EQ(lineUpToSentinel(), "");   // nothing on the serial line meanwhile
+
+    // Without a gateway the frame is dropped quietly.
+    link.ClientOnListen = false;
+    frames.SendReqUd2(5);
+    EXPECT_EQ(sockets.sent.size(), 4u);
+    EXPECT_EQ(link.PacketNo, 5);
+    EXPECT_EQ(log.count(), 0u);
+}
+
+TEST_F(GatewayRouteTest, AFailedSendIsLoggedWithItsRouteAndChangesNothing)
+{
+    listening();
+    sockets.connected.clear();   // the flags say connected, the socket is not
+    const std::pair<std::function<void()>, const char*> cases[] = {
+        {[&] { frames.SendReqUd2(5); }, "Socket exception during normal read - not connected"},
+        {[&] { frames.SendSndNke(5); }, "Socket exception during changing baud - not connected"},
+        {[&] { frames.SendSetPrimary(5, 6); }, "Socket exception during secondary set - not connected"},
+    };
+    for (const auto& [send, line] : cases) {
+        log.clear();
+        send();
+        ASSERT_EQ(log.count(), 1u) << line;
+        EXPECT_EQ(log.line(0), line);
+    }
+    sockets.connected = {NetLink::Listening};
+    sockets.failure = "Broken pipe";
+    log.clear();
+    frames.SendReqUd2(5);
+    EXPECT_EQ(log.line(0), "Socket exception during normal read - Broken pipe");
+    EXPECT_TRUE(sockets.sent.empty());
+    EXPECT_EQ(link.PacketNo, 1);
+    EXPECT_TRUE(link.ListenOpen && link.ClientOnListen);
+}
+
+TEST_F(GatewayRouteTest, TheGatewayServerTakesTheSettingsNumberForEveryPacket)
+{
+    controls.tovek = true;
+    link.TovekClientConnected = true;
+    sockets.connected = {NetLink::TovekServer};
+    const struct {
+        const char* text;
+        NetNumberBytes expected;
+    } cases[] = {
+        {"1.2.3.4", {1, 2, 3, 4}},
+        {"5.6.7.8", {5, 6, 7, 8}},
+        {"1..2.3", {5, 6, 7, 8}},   // invalid: the last number stays
+        {"", {5, 6, 7, 8}},
+    };
+    int number = 1;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        controls.net = c.text;
+        link.EthReplyText = "old";
+        frames.SendSndNke(7);
+        ASSERT_EQ(sockets.sent.size(), static_cast<std::size_t>(number));
+        EXPECT_EQ(sockets.sent.back().first, NetLink::TovekServer);
+        const Packet p = parsed(sockets.sent.back().second);
+        EXPECT_EQ(p.net, c.expected);
+        EXPECT_EQ(p.number, number);
+        EXPECT_EQ(p.payload, SndNkeFrame(7));
+        EXPECT_EQ(link.EthReplyText, "");
+        EXPECT_EQ(link.PacketNo, ++number);
+    }
+    // Not connected: dropped quietly.
+    link.TovekClientConnected = false;
+    frames.SendReqUd2(7);
+    EXPECT_EQ(sockets.sent.size(), 4u);
+    EXPECT_EQ(log.count(), 0u);
+}
+
+TEST_F(GatewayRouteTest, TextCommandsGoWrappedToTheServerAndBareToTheListeningGateway)
+{
+    const char* const notConnected = "Socket exception during setting Pexor parameters - not connected";
+    // Gateway server: wrapped as text, whether connected or not; a failure leaves the number.
+    controls.tovek = true;
+    controls.net = "9.9.9.9";
+    link.EthReplyText = "old";
+    path.sendPexorCommand("GET TIME");
+    EXPECT_EQ(log.line(0), notConnected);
+    EXPECT_EQ(link.PacketNo, 1);
+    EXPECT_EQ(link.EthReplyText, "");
+    EXPECT_FALSE(link.TovekClientConnected);
+    sockets.connected = {NetLink::TovekServer};
+    path.sendPexorCommand("GET TIME");
+    ASSERT_EQ(sockets.sent.size(), 1u);
+    const Packet p = parsed(sockets.sent[0].second);
+    EXPECT_EQ(p.kind, 0xA1);
+    EXPECT_EQ(p.payload, "GET TIME");
+    EXPECT_EQ(p.net, (NetNumberBytes {9, 9, 9, 9}));
+    EXPECT_EQ(link.PacketNo, 2);
+
+    // Listening gateway: the bare text; the flags are left alone.
+    controls = Controls {};
+    controls.ethernet = true;
+    sockets.connected.clear();
+    log.clear();
+    path.sendPexorCommand("GET TIME");
+    EXPECT_EQ(log.line(0), notConnected);
+    EXPECT_FALSE(link.ListenOpen || link.ClientOnListen);
+    EXPECT_EQ(link.PacketNo, 2);
+    sockets.connected = {NetLink::Listening};
+    path.sendPexorCommand("GET TIME");
+    ASSERT_EQ(sockets.sent.size(), 2u);
+    EXPECT_EQ(sockets.sent[1], std::make_pair(NetLink::Listening, std::string("GET TIME")));
+    EXPECT_EQ(link.PacketNo, 3);
+    path.sendPexorCommand("");   // nothing
+    EXPECT_EQ(sockets.sent.size(), 2u);
+    EXPECT_EQ(link.PacketNo, 3);
+}
+
+TEST_F(GatewayRouteTest, TheDisplayModuleTakesTheRawFrameWhenConnected)
+{
+    controls.xport = true;
+    link.LanxpConnected = true;
+    sockets.connected = {NetLink::Xport};
+    link.LanxpReplyText = "old";
+    frames.SendReqUd2(3);
+    ASSERT_EQ(sockets.sent.size(), 1u);
+    EXPECT_EQ(sockets.sent[0], std::make_pair(NetLink::Xport, ReqUd2Frame(3, false)));
+    EXPECT_EQ(link.LanxpReplyText, "");
+    EXPECT_EQ(link.PacketNo, 1);
 }
 
 } // namespace

@@ -57,5 +57,5 @@ TEST(TestSupport, PtyCarriesEveryByteBothWays)
     });
     EXPECT_EQ(got, all);
     ASSERT_EQ(::write(pty.slaveFd(), all.data(), all.size()), 256);
-    EXPECT_EQ(pty.readMaster(256, std::chrono::seconds(2)), all);
+    EXPECT_EQ(pty.readMaster(256, std::chrono::seconds(10)), all);
 }

@@ -39,7 +39,7 @@ protected:
     // Waits until the bus has received `frames` frames and written `replies` replies since
     // its log was last cleared.
     bool waitBus(std::size_t frames, std::size_t replies = 0,
-                 std::chrono::milliseconds timeout = std::chrono::seconds(5));
+                 std::chrono::milliseconds timeout = std::chrono::seconds(10));
 
     // The frames received, as "REQ 5", "NKE 254", "LONG 53/52" (C/CI), in order.
     std::vector<std::string> frameNames() const;

@@ -20,7 +20,7 @@ public:
     int pump();
     // Pumps until condition holds or the time-out passes; gives the condition's last value.
     bool pumpUntil(const std::function<bool()>& condition,
-                   std::chrono::milliseconds timeout = std::chrono::seconds(5));
+                   std::chrono::milliseconds timeout = std::chrono::seconds(10));
     // Pumps for a while, for tests that count what keeps happening.
     void pumpFor(std::chrono::milliseconds window);
 

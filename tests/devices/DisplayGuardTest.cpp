@@ -1,0 +1,144 @@
+// One exchange at a time: the display's starts while meters are read, the meters' starts
+// while the display is written, clicks and a close that come during a display read's wait,
+// and stops, which are never refused. The line is the meter bus; a display that never
+// answers is enough here.
+#include "BusSimulator.h"
+#include "DisplayAppFixture.h"
+#include "StringGridView.h"
+#include "TForm11.h"
+#include "TelegramBuilder.h"
+#include "WaitUntil.h"
+
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+
+namespace {
+
+using namespace std::chrono_literals;
+const char* const Busy = "Another exchange is running, please wait...";
+
+std::size_t occurrences(const std::string& text, const std::string& what)
+{
+    std::size_t n = 0;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++n;
+    return n;
+}
+
+struct GuardBus {
+    std::unique_ptr<BusSimulator> bus;
+};
+
+class DisplayGuard : protected GuardBus, public DisplayAppFixture {
+protected:
+    DisplayGuard()
+    {
+        BusSimulatorOptions options;
+        options.programFolder = folder();
+        bus = std::make_unique<BusSimulator>(options);
+        bus->start();
+        bus->addMeter(SimMeter(5, "00000005", "EMH", 1, 0x04, hexBytes("0C 06 27 04 00 00")));
+    }
+    TForm11& f() { return form11(); }
+    void tables()
+    {
+        StringGrid& meters = f().Grid_vantrel->grid();
+        meters.setRowCount(3);
+        meters.setCell(1, 1, "5");
+        meters.selectRow(1);
+        pexor().setCell(1, 1, "7");
+        f().CheckPexorRow(1);
+    }
+    std::string received() { return bus->receivedBytes(); }
+};
+
+} // namespace
+
+TEST_F(DisplayGuard, DuringAReadOfAllMetersTheDisplayStartsNothing)
+{
+    startDisplay(DisplayLink::Serial, 0);
+    tables();
+    f().Butt_readall->click();
+    ASSERT_TRUE(bus->waitForFrames(1, 5s));
+    ASSERT_TRUE(f().Timer_readall->isActive());
+    for (QPushButton* b : {f().Butt_pexor_set, f().Butt_pexor_read, f().BitBtn11, f().Butt_pexor_delete,
+                           f().Butt_pexor_delp, f().BitBtn15, f().BitBtn16, f().Butt_pexor_info, f().BitBtn18,
+                           f().Butt_get_historical, f().BitBtn13})
+        b->click();
+    EXPECT_EQ(logCount(Busy), 11u);
+    EXPECT_FALSE(f().WriteTableActive);
+    EXPECT_FALSE(f().TimePending);
+    // "Read all meters" again starts that read again.
+    f().Butt_readall->click();
+    EXPECT_EQ(logCount(Busy), 11u);
+    QTRY_VERIFY_WITH_TIMEOUT(!f().Timer_readall->isActive(), 10000);
+    EXPECT_EQ(received().find("SET "), std::string::npos);
+    EXPECT_EQ(received().find("GET "), std::string::npos);
+    EXPECT_EQ(bus->frameCount(), 2u);
+}
+
+TEST_F(DisplayGuard, DuringAWriteRunTheMetersStartNothingAndTheStopIsNeverRefused)
+{
+    startDisplay(DisplayLink::Serial, 0);
+    tables();
+    f().Butt_pexor_set->click();
+    ASSERT_TRUE(f().WriteTableActive);
+    f().Timer_pexor->stop();
+    ASSERT_TRUE(waitUntil([&] { return received().find("SET ENTR=7") != std::string::npos; }));
+    f().Butt_readonce->click();
+    f().Butt_readall->click();
+    f().Butt_find_primary->click();
+    f().Butt_get_historical->click();
+    EXPECT_EQ(logCount(Busy), 4u);
+    EXPECT_EQ(bus->frameCount(), 0u);
+
+    // Another exchange holding the link does not keep the write from stopping.
+    f().Timer_respond->start(3600 * 1000);
+    f().Butt_pexor_set->click();
+    f().Timer_respond->stop();
+    f().Edit_timeoutChange();
+    EXPECT_FALSE(f().WriteTableActive);
+    EXPECT_FALSE(f().PortOpen);
+    EXPECT_EQ(f().Butt_pexor_set->text(), "Write table to the display");
+    f().Butt_readonce->click();
+    EXPECT_TRUE(bus->waitForFrames(1, 5s));
+    QTRY_VERIFY_WITH_TIMEOUT(!f().Timer_respond->isActive(), 10000);
+}
+
+TEST_F(DisplayGuard, AClickInsideAReadsWaitStartsNothing)
+{
+    startDisplay(DisplayLink::Serial, 0);
+    tables();
+    f().PageControl1->setCurrentWidget(f().TabSheet3);
+    QTimer::singleShot(Timeout / 3, &f(), [this] {
+        QTest::mouseClick(f().Butt_pexor_read, Qt::LeftButton);
+        QTest::mouseClick(f().Butt_pexor_set, Qt::LeftButton);
+        QTest::mouseClick(f().Butt_readonce, Qt::LeftButton);
+    });
+    f().Butt_pexor_readClick();
+    EXPECT_EQ(logCount(Busy), 3u);
+    EXPECT_TRUE(logged("Sorry, no active addresses in memory..."));
+    EXPECT_EQ(occurrences(received(), "GET ADDR"), 1u);
+    EXPECT_EQ(bus->frameCount(), 0u);
+    EXPECT_FALSE(f().WriteTableActive);
+    EXPECT_FALSE(f().PortOpen);
+    EXPECT_FALSE(f().linkBusy());
+}
+
+TEST_F(DisplayGuard, ACloseInsideAReadsWaitTakesEffectAfterTheRead)
+{
+    startDisplay(DisplayLink::Serial, 0);
+    bool closedDuringRead = true;
+    QTimer::singleShot(Timeout / 3, &f(), [this] { f().close(); });
+    f().Butt_pexor_readClick();
+    closedDuringRead = !f().isVisible();
+    EXPECT_FALSE(closedDuringRead);
+    EXPECT_TRUE(logged("Sorry, no active addresses in memory..."));
+    EXPECT_EQ(quitRequests, 0);
+    QTRY_VERIFY(!f().isVisible());
+    QTRY_COMPARE(quitRequests, 1);
+}
