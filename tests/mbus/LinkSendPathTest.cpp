@@ -320,13 +320,13 @@ TEST_F(GatewayRouteTest, TextCommandsGoWrappedToTheServerAndBareToTheListeningGa
     controls.tovek = true;
     controls.net = "9.9.9.9";
     link.EthReplyText = "old";
-    path.sendPexorCommand("GET TIME");
+    EXPECT_FALSE(path.sendPexorCommand("GET TIME"));
     EXPECT_EQ(log.line(0), notConnected);
     EXPECT_EQ(link.PacketNo, 1);
     EXPECT_EQ(link.EthReplyText, "");
     EXPECT_FALSE(link.TovekClientConnected);
     sockets.connected = {NetLink::TovekServer};
-    path.sendPexorCommand("GET TIME");
+    EXPECT_TRUE(path.sendPexorCommand("GET TIME"));
     ASSERT_EQ(sockets.sent.size(), 1u);
     const Packet p = parsed(sockets.sent[0].second);
     EXPECT_EQ(p.kind, 0xA1);
@@ -339,16 +339,16 @@ TEST_F(GatewayRouteTest, TextCommandsGoWrappedToTheServerAndBareToTheListeningGa
     controls.ethernet = true;
     sockets.connected.clear();
     log.clear();
-    path.sendPexorCommand("GET TIME");
+    EXPECT_FALSE(path.sendPexorCommand("GET TIME"));
     EXPECT_EQ(log.line(0), notConnected);
     EXPECT_FALSE(link.ListenOpen || link.ClientOnListen);
     EXPECT_EQ(link.PacketNo, 2);
     sockets.connected = {NetLink::Listening};
-    path.sendPexorCommand("GET TIME");
+    EXPECT_TRUE(path.sendPexorCommand("GET TIME"));
     ASSERT_EQ(sockets.sent.size(), 2u);
     EXPECT_EQ(sockets.sent[1], std::make_pair(NetLink::Listening, std::string("GET TIME")));
     EXPECT_EQ(link.PacketNo, 3);
-    path.sendPexorCommand("");   // nothing
+    EXPECT_FALSE(path.sendPexorCommand(""));   // nothing
     EXPECT_EQ(sockets.sent.size(), 2u);
     EXPECT_EQ(link.PacketNo, 3);
 }
@@ -364,6 +364,40 @@ TEST_F(GatewayRouteTest, TheDisplayModuleTakesTheRawFrameWhenConnected)
     EXPECT_EQ(sockets.sent[0], std::make_pair(NetLink::Xport, ReqUd2Frame(3, false)));
     EXPECT_EQ(link.LanxpReplyText, "");
     EXPECT_EQ(link.PacketNo, 1);
+}
+
+// The secondary search's select frames: the same routes, its own texts, never "Sent:".
+TEST_F(GatewayRouteTest, SearchFramesGoQuietlyWithTheSearchsFailureTexts)
+{
+    const std::string frame = SelectByIdFrame("12345678");
+    controls.admin = true;
+    comm.Open();
+    path.sendSearchFrame(frame);
+    EXPECT_EQ(log.count(), 0u);
+    controls.admin = false;
+    EXPECT_EQ(lineUpToSentinel(), frame);
+
+    listening();
+    path.sendSearchFrame(frame);
+    ASSERT_EQ(sockets.sent.size(), 1u);
+    EXPECT_EQ(parsed(sockets.sent[0].second).payload, frame);
+    EXPECT_EQ(link.PacketNo, 2);   // counts as any packet
+    sockets.failure = "Broken pipe";
+    path.sendSearchFrame(frame);
+    ASSERT_EQ(log.count(), 1u);
+    EXPECT_EQ(log.line(0), "Socket exception during normal read - Broken pipe");
+    EXPECT_EQ(link.PacketNo, 2);
+
+    controls.ethernet = false;
+    log.clear();
+    const int devnull = ::open("/dev/null", O_RDWR | O_CLOEXEC);   // the far end goes away
+    ASSERT_GE(devnull, 0);
+    ASSERT_EQ(::dup2(devnull, pty.masterFd()), pty.masterFd());
+    ::close(devnull);
+    controls.admin = true;
+    path.sendSearchFrame(frame);
+    ASSERT_EQ(log.count(), 1u);
+    EXPECT_EQ(log.line(0), "Can not write to COM port - searching by secondary...");
 }
 
 } // namespace
