@@ -14,7 +14,10 @@ public:
 
     bool eventFilter(QObject* watched, QEvent* event) override
     {
-        if (watched == base_ && accent_) {
+        // Cast on use only: while a window is torn down, its widgets are QWidgets no more.
+        auto* base = qobject_cast<QLabel*>(watched);
+        auto* accent = qobject_cast<QLabel*>(accent_.data());
+        if (base && watched == base_ && accent) {
             switch (event->type()) {
             case QEvent::Move:
             case QEvent::Resize:
@@ -22,7 +25,7 @@ public:
             case QEvent::FontChange:
             case QEvent::StyleChange:
             case QEvent::ContentsRectChange:
-                AccentLabel::place(accent_, base_);
+                AccentLabel::place(accent, base);
                 break;
             default:
                 break;
@@ -32,8 +35,8 @@ public:
     }
 
 private:
-    QPointer<QLabel> accent_;
-    QPointer<QLabel> base_;
+    QPointer<QObject> accent_;
+    QObject* base_;
 };
 
 } // namespace
