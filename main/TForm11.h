@@ -137,8 +137,8 @@ public:
     // connected, and wait for it.
     void Butt_connect_xportClick();
     void Butt_tovekClick();
-    // A text command on the chosen gateway link.
-    void SendPexorCommand(const std::string& text);
+    // A text command on the chosen gateway link; true when it went out.
+    bool SendPexorCommand(const std::string& text);
     // The listening socket's events; the connection is connection 0, the one gateway served.
     void Socket1ClientConnect();
     void Socket1Accept();

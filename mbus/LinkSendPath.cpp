@@ -47,7 +47,7 @@ void LinkSendPath::sendToGateways(const std::string& frame, FrameBuilder builder
     }
 }
 
-void LinkSendPath::sendPexorCommand(const std::string& text)
+bool LinkSendPath::sendPexorCommand(const std::string& text)
 {
     const char* const errorText = "Socket exception during setting Pexor parameters";
     if (controls_.TovekServerTicked()) {
@@ -55,16 +55,19 @@ void LinkSendPath::sendPexorCommand(const std::string& text)
         std::string packet = text;
         WrapTextCommand(packet, link_.NetNumber, link_.PacketNo);
         link_.EthReplyText.clear();
-        if (!packet.empty() && sendPacket(NetLink::TovekServer, packet, errorText))
-            ++link_.PacketNo;
-        return;
+        if (packet.empty() || !sendPacket(NetLink::TovekServer, packet, errorText))
+            return false;
+        ++link_.PacketNo;
+        return true;
     }
     // A gateway on the listening socket takes text commands bare; they count all the same.
     if (text.empty())
-        return;
+        return false;
     link_.EthReplyText.clear();
-    if (sendPacket(NetLink::Listening, text, errorText))
-        ++link_.PacketNo;
+    if (!sendPacket(NetLink::Listening, text, errorText))
+        return false;
+    ++link_.PacketNo;
+    return true;
 }
 
 bool LinkSendPath::sendPacket(NetLink link, const std::string& packet, const char* errorText)

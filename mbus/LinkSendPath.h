@@ -37,8 +37,9 @@ public:
 
     // A text command for a gateway or the display on the gateway link that is chosen: wrapped
     // in a text packet to the gateway server (whose network number is read from the settings
-    // first), bare to the gateway on the listening socket. Changes no link flag.
-    void sendPexorCommand(const std::string& text);
+    // first), bare to the gateway on the listening socket. Changes no link flag. True when
+    // the text went out.
+    bool sendPexorCommand(const std::string& text);
 
 private:
     void sendToGateways(const std::string& frame, FrameBuilder builder);

@@ -1,13 +1,5 @@
 #include "BusSimulator.h"
 
-#include <algorithm>
-#include <cerrno>
-#include <cstring>
-#include <poll.h>
-#include <stdexcept>
-#include <sys/eventfd.h>
-#include <unistd.h>
-
 namespace {
 
 SimLogEntry::Kind kindOf(SimParsed::Kind k)
@@ -30,76 +22,39 @@ SimLogEntry::Kind kindOf(SimParsed::Kind k)
 BusSimulator::BusSimulator(BusSimulatorOptions options)
     : options_(std::move(options))
     , parser_(options_.idleGap)
+    , line_({options_.programFolder, options_.portName}, *this, mutex_)
 {
-    wakeFd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-    if (wakeFd_ < 0)
-        throw std::runtime_error(std::string("eventfd: ") + std::strerror(errno));
 }
 
 BusSimulator::~BusSimulator()
 {
-    stop();
-    ::close(wakeFd_);
+    line_.stop();
 }
 
 std::filesystem::path BusSimulator::linkPath() const
 {
-    if (options_.programFolder.empty())
-        return {};
-    return options_.programFolder / "ports" / options_.portName;
+    return line_.linkPath();
 }
 
 void BusSimulator::start()
 {
-    std::lock_guard life(lifeMutex_);
-    if (thread_.joinable())
+    if (line_.running())
         return;
-    if (!options_.programFolder.empty()) {
-        try {
-            pty_.linkAs(linkPath());
-        } catch (const std::exception& e) {
-            throw std::runtime_error("cannot link " + linkPath().string() + " to "
-                                     + slavePath() + ": " + e.what());
-        }
-        linked_ = true;
-    }
-    parser_ = SimFrameParser(options_.idleGap);
     {
         std::lock_guard lock(mutex_);
-        stopping_ = false;
+        parser_ = SimFrameParser(options_.idleGap);
     }
-    thread_ = std::thread([this] { run(); });
-    running_ = true;
+    line_.start();
 }
 
 void BusSimulator::stop()
 {
-    std::lock_guard life(lifeMutex_);
-    if (thread_.joinable()) {
-        running_ = false;
-        {
-            std::lock_guard lock(mutex_);
-            stopping_ = true;
-        }
-        wake();
-        thread_.join();
-        std::lock_guard lock(mutex_);
-        due_.clear();
-        writing_.clear();
-        written_ = 0;
-    }
-    if (linked_) {
-        // Remove the link only while it still leads to this simulator's slave.
-        std::error_code ec;
-        if (std::filesystem::read_symlink(linkPath(), ec) == slavePath() && !ec)
-            std::filesystem::remove(linkPath(), ec);
-        linked_ = false;
-    }
+    line_.stop();
 }
 
 bool BusSimulator::running() const
 {
-    return running_;
+    return line_.running();
 }
 
 std::size_t BusSimulator::addMeter(SimMeter meter)
@@ -194,25 +149,19 @@ bool BusSimulator::waitForLog(const std::function<bool(const std::vector<SimLogE
     return changed_.wait_for(lock, timeout, [&] { return condition(log_); });
 }
 
-void BusSimulator::wake()
-{
-    const std::uint64_t one = 1;
-    [[maybe_unused]] const ssize_t n = ::write(wakeFd_, &one, sizeof one);
-}
+// The line's calls below come with mutex_ held, but for roundDone().
 
-// Called with mutex_ held.
-void BusSimulator::record(std::vector<SimLogEntry>& fresh, SimLogEntry entry)
+void BusSimulator::record(SimLogEntry entry)
 {
     if (entry.kind == SimLogEntry::Kind::Frame)
         ++frames_;
     else if (entry.kind == SimLogEntry::Kind::Reply)
         ++replies_;
     log_.push_back(entry);
-    fresh.push_back(std::move(entry));
+    fresh_.push_back(std::move(entry));
 }
 
-// Called with mutex_ held.
-void BusSimulator::handleParsed(std::vector<SimParsed> parsed, std::vector<SimLogEntry>& fresh)
+void BusSimulator::handleParsed(std::vector<SimParsed> parsed, SimPtyLine::Writes& out)
 {
     for (SimParsed& p : parsed) {
         SimLogEntry entry {kindOf(p.kind), p.time, std::move(p.bytes), std::move(p.reason)};
@@ -220,119 +169,51 @@ void BusSimulator::handleParsed(std::vector<SimParsed> parsed, std::vector<SimLo
             SimOutcome outcome = bus_.handle(entry.bytes);
             entry.text = std::move(outcome.what);
             for (SimAnswer& a : outcome.answers)
-                due_.push_back({p.time + a.delay, std::move(a.bytes), a.meters});
-            std::stable_sort(due_.begin(), due_.end(),
-                             [](const Due& x, const Due& y) { return x.at < y.at; });
+                out.write(p.time + a.delay, std::move(a.bytes),
+                          a.meters > 1 ? "collision of " + std::to_string(a.meters) + " meters"
+                                       : std::string("one meter"));
         }
-        record(fresh, std::move(entry));
+        record(std::move(entry));
     }
 }
 
-// Called with mutex_ held.
-void BusSimulator::writeDue(Clock::time_point now, std::vector<SimLogEntry>& fresh)
+std::optional<BusSimulator::Clock::time_point> BusSimulator::deadline() const
 {
-    auto firstLater = std::find_if(due_.begin(), due_.end(), [&](const Due& d) { return d.at > now; });
-    for (auto it = due_.begin(); it != firstLater; ++it)
-        writing_.push_back(std::move(*it));
-    due_.erase(due_.begin(), firstLater);
+    return parser_.idleDeadline();
+}
 
-    while (!writing_.empty()) {
-        Due& d = writing_.front();
-        const ssize_t n = ::write(pty_.masterFd(), d.bytes.data() + written_, d.bytes.size() - written_);
-        if (n < 0 && (errno == EAGAIN || errno == EINTR))
-            return; // the line is full: poll for room
-        if (n > 0)
-            written_ += static_cast<std::size_t>(n);
-        if (n < 0 || written_ == d.bytes.size()) {
-            std::string text = n < 0 ? std::string("write failed: ") + std::strerror(errno)
-                : d.meters > 1       ? "collision of " + std::to_string(d.meters) + " meters"
-                                     : std::string("one meter");
-            record(fresh, {SimLogEntry::Kind::Reply, now, std::move(d.bytes), std::move(text)});
-            writing_.pop_front();
-            written_ = 0;
-        }
+void BusSimulator::received(std::string_view bytes, Clock::time_point now, SimPtyLine::Writes& out)
+{
+    if (!bytes.empty()) {
+        received_ += bytes;
+        handleParsed(parser_.feed(bytes, now), out);
     }
+    handleParsed(parser_.idle(now), out);
 }
 
-// Called with mutex_ held.
-int BusSimulator::pollTimeout(Clock::time_point now) const
+void BusSimulator::wrote(std::string bytes, std::string text, Clock::time_point now)
 {
-    std::optional<Clock::time_point> next = parser_.idleDeadline();
-    if (!due_.empty() && (!next || due_.front().at < *next))
-        next = due_.front().at;
-    if (!next)
-        return -1;
-    if (*next <= now)
-        return 0;
-    // Round up, so the wait never ends just before the moment and spins.
-    const auto ms = std::chrono::ceil<std::chrono::milliseconds>(*next - now);
-    return static_cast<int>(std::min<std::chrono::milliseconds::rep>(ms.count(), 60000));
+    record({SimLogEntry::Kind::Reply, now, std::move(bytes), std::move(text)});
 }
 
-void BusSimulator::publish(const std::vector<SimLogEntry>& fresh)
+void BusSimulator::hungUp(std::string, Clock::time_point)
 {
-    if (fresh.empty())
-        return;
+    // The bus never asks its line to hang up.
+}
+
+void BusSimulator::roundDone()
+{
+    std::vector<SimLogEntry> fresh;
     std::function<void(const SimLogEntry&)> observer;
     {
         std::lock_guard lock(mutex_);
+        fresh.swap(fresh_);
         observer = observer_;
     }
+    if (fresh.empty())
+        return;
     changed_.notify_all();
     if (observer)
         for (const SimLogEntry& e : fresh)
             observer(e);
-}
-
-void BusSimulator::run()
-{
-    bool masterHungUp = false;
-    for (;;) {
-        int timeout;
-        short masterEvents = POLLIN;
-        {
-            std::lock_guard lock(mutex_);
-            if (stopping_)
-                return;
-            timeout = pollTimeout(Clock::now());
-            if (!writing_.empty())
-                masterEvents |= POLLOUT;
-        }
-        if (masterHungUp && (timeout < 0 || timeout > 10))
-            timeout = 10; // a hung-up master polls as ready at once: look again shortly
-        pollfd fds[2] = {{wakeFd_, POLLIN, 0}, {masterHungUp ? -1 : pty_.masterFd(), masterEvents, 0}};
-        const int ready = ::poll(fds, 2, timeout);
-        if (ready < 0 && errno != EINTR)
-            return;
-        if (fds[0].revents & POLLIN) {
-            std::uint64_t count;
-            [[maybe_unused]] const ssize_t n = ::read(wakeFd_, &count, sizeof count);
-        }
-        masterHungUp = false;
-
-        std::vector<SimLogEntry> fresh;
-        std::string chunk;
-        if (fds[1].revents & POLLIN) {
-            char buf[4096];
-            for (;;) {
-                const ssize_t n = ::read(pty_.masterFd(), buf, sizeof buf);
-                if (n <= 0)
-                    break;
-                chunk.append(buf, static_cast<std::size_t>(n));
-            }
-        } else if (fds[1].revents & (POLLHUP | POLLERR)) {
-            masterHungUp = true;
-        }
-        const Clock::time_point now = Clock::now();
-        {
-            std::lock_guard lock(mutex_);
-            if (!chunk.empty()) {
-                received_ += chunk;
-                handleParsed(parser_.feed(chunk, now), fresh);
-            }
-            handleParsed(parser_.idle(now), fresh);
-            writeDue(Clock::now(), fresh);
-        }
-        publish(fresh);
-    }
 }

@@ -1,22 +1,21 @@
 #pragma once
 
-#include "PtyPair.h"
 #include "SimBus.h"
 #include "SimFrameParser.h"
 #include "SimLog.h"
 #include "SimMeter.h"
+#include "SimPtyLine.h"
 
-#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <filesystem>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
-#include <thread>
+#include <string_view>
 #include <vector>
 
 struct BusSimulatorOptions {
@@ -28,21 +27,17 @@ struct BusSimulatorOptions {
     std::chrono::milliseconds idleGap {50};
 };
 
-// A wired M-Bus with simulated meters at the far end of a pseudo-terminal, run on a thread
-// of its own so that its answers keep their times whatever the test's threads do.
-//
-// It holds the master side and keeps the slave open (raw, unlocked) for its whole life, so
-// the program may open and close the port as often as it likes; what the simulator writes
-// while the port is closed waits in the slave's input queue, as on a real line.
+// A wired M-Bus with simulated meters at the far end of a pseudo-terminal (a SimPtyLine, run
+// on a thread of its own so that its answers keep their times whatever the test's threads do).
 //
 // Every method may be called from any thread. The meters may be added and their faults
 // switched while it runs.
-class BusSimulator {
+class BusSimulator : private SimPtyLine::Client {
 public:
     using Clock = std::chrono::steady_clock;
 
     explicit BusSimulator(BusSimulatorOptions options = {});
-    ~BusSimulator();
+    ~BusSimulator() override;
     BusSimulator(const BusSimulator&) = delete;
     BusSimulator& operator=(const BusSimulator&) = delete;
 
@@ -53,7 +48,7 @@ public:
     void stop();
     bool running() const;
 
-    const std::string& slavePath() const { return pty_.slavePath(); }
+    const std::string& slavePath() const { return line_.slavePath(); }
     // <programFolder>/ports/<portName>, or empty without a program folder.
     std::filesystem::path linkPath() const;
 
@@ -88,40 +83,28 @@ public:
                     std::chrono::milliseconds timeout) const;
 
 private:
-    struct Due {
-        Clock::time_point at;
-        std::string bytes;
-        std::size_t meters;
-    };
+    // The line's client, on its thread.
+    std::optional<Clock::time_point> deadline() const override;
+    void received(std::string_view bytes, Clock::time_point now, SimPtyLine::Writes& out) override;
+    void wrote(std::string bytes, std::string text, Clock::time_point now) override;
+    void hungUp(std::string text, Clock::time_point now) override;
+    void roundDone() override;
 
-    void run();
-    void wake();
-    void record(std::vector<SimLogEntry>& fresh, SimLogEntry entry);
-    void handleParsed(std::vector<SimParsed> parsed, std::vector<SimLogEntry>& fresh);
-    void writeDue(Clock::time_point now, std::vector<SimLogEntry>& fresh);
-    void publish(const std::vector<SimLogEntry>& fresh);
-    int pollTimeout(Clock::time_point now) const;
+    void record(SimLogEntry entry);
+    void handleParsed(std::vector<SimParsed> parsed, SimPtyLine::Writes& out);
 
     BusSimulatorOptions options_;
-    PtyPair pty_;
-    int wakeFd_ = -1;
-    SimFrameParser parser_; // the simulator thread's own
+    SimFrameParser parser_; // the line thread's own
 
     mutable std::mutex mutex_;
     mutable std::condition_variable changed_;
     SimBus bus_;
     std::vector<SimLogEntry> log_;
+    std::vector<SimLogEntry> fresh_; // logged in this round, not yet shown to the observer
     std::string received_;
     std::size_t frames_ = 0;
     std::size_t replies_ = 0;
-    std::vector<Due> due_;        // answers waiting for their moment, earliest first
-    std::deque<Due> writing_;     // answers due that the line has not taken whole yet
-    std::size_t written_ = 0;     // bytes of writing_.front() already written
     std::function<void(const SimLogEntry&)> observer_;
-    bool stopping_ = false;
 
-    std::mutex lifeMutex_; // start and stop
-    std::thread thread_;
-    bool linked_ = false;
-    std::atomic<bool> running_ {false};
+    SimPtyLine line_; // last: its thread stops before the members above go
 };

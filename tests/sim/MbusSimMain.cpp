@@ -1,10 +1,13 @@
-// mbus_sim: simulated M-Bus meters for trying the program without hardware, on 127.0.0.1 or
-// a pseudo-terminal. Serial mode links <program folder>/ports/<port> to the slave and removes
-// the link when it ends; the TCP modes put the meters behind a gateway server, a gateway that
-// calls in, or the display's Ethernet module. Every request and answer is printed; Ctrl+C or
-// SIGTERM ends it.
+// mbus_sim: simulated M-Bus meters, or the local display, for trying the program without
+// hardware, on 127.0.0.1 or a pseudo-terminal. Serial mode links <program folder>/ports/<port>
+// to the slave and removes the link when it ends; the TCP modes put the meters behind a
+// gateway server, a gateway that calls in, or the display's Ethernet module. Every request and
+// answer is printed; Ctrl+C or SIGTERM ends it.
 #include "BusSimulator.h"
+#include "SimDisplayFile.h"
 #include "SimDisplayModule.h"
+#include "SimDisplayPty.h"
+#include "SimDisplayTcp.h"
 #include "SimGateway.h"
 #include "SimMetersFile.h"
 
@@ -28,14 +31,19 @@ void usage()
                  "       mbus_sim --gateway-server [--port N] [--net a.b.c.d] <meters file>\n"
                  "       mbus_sim --calling-in <program's listening port> [--net a.b.c.d] [--hello] <meters file>\n"
                  "       mbus_sim --display-module [--port N] <meters file>\n"
+                 "       mbus_sim display <program folder> [port name, default COM1] [entries file]\n"
+                 "       mbus_sim display --gateway-server|--calling-in N|--display-module [options] [entries file]\n"
                  "The TCP modes use 127.0.0.1 only; without --port the system chooses the port.\n"
                  "--hello: a calling-in gateway sends a status packet (status 00) as it connects.\n"
                  "The meters file holds one meter a line, e.g.\n"
                  "  addr=1 id=12345678 mfr=ABC medium=0x07 records=0C1378563412\n"
-                 "  addr=2 telegram=heat.hex late=400\n");
+                 "  addr=2 telegram=heat.hex late=400\n"
+                 "The entries file holds one display device a line, e.g.\n"
+                 "  addr=1 unit=2 mult=1 div=1 user=1 start=12.5 total=100,1,2,0 hist=03/24:10;20 text=Flat 1\n");
 }
 
 struct Args {
+    bool display = false; // the local display instead of meters
     std::string mode; // "", "--gateway-server", "--calling-in", "--display-module"
     std::uint16_t port = 0;
     simeth::NetNumber net {10, 0, 0, 1};
@@ -90,6 +98,8 @@ Args parse(int argc, char** argv)
             a.hello = true;
         else if (arg.starts_with("--"))
             throw std::invalid_argument("unknown option " + arg);
+        else if (i == 1 && arg == "display")
+            a.display = true;
         else
             a.rest.push_back(arg);
     }
@@ -149,6 +159,33 @@ int runSerial(const Args& a, const std::vector<SimMeter>& meters, const sigset_t
     return 0;
 }
 
+void printDisplayLog(SimDisplay& display, std::chrono::steady_clock::time_point t0)
+{
+    display.setObserver([t0](const SimDisplayLogEntry& e) {
+        const double s = std::chrono::duration<double>(e.time - t0).count();
+        std::printf("%10.3f  %s\n", s, simDisplayLogLine(e).c_str());
+        std::fflush(stdout);
+    });
+}
+
+int runDisplay(const Args& a, SimDisplay& display, const sigset_t& stopSignals)
+{
+    DisplayPtyOptions options;
+    options.programFolder = a.rest[0];
+    if (a.rest.size() >= 2)
+        options.portName = a.rest[1];
+    DisplayPtySimulator sim(display, options);
+    printDisplayLog(display, SimDisplay::Clock::now());
+    sim.start();
+    std::printf("display with %zu device(s) on %s -> %s; Ctrl+C ends\n", display.addresses().size(),
+                sim.linkPath().c_str(), sim.slavePath().c_str());
+    std::fflush(stdout);
+    waitForStop(stopSignals, 0, [] {});
+    sim.stop();
+    std::printf("stopped; %s removed\n", sim.linkPath().c_str());
+    return 0;
+}
+
 template <class Sim>
 void addMeters(Sim& sim, const std::vector<SimMeter>& meters)
 {
@@ -156,17 +193,31 @@ void addMeters(Sim& sim, const std::vector<SimMeter>& meters)
         sim.addMeter(m);
 }
 
-int runTcp(const Args& a, const std::vector<SimMeter>& meters, const sigset_t& stopSignals)
+// With a display, its answers take the text commands and its log is printed too.
+int runTcp(const Args& a, const std::vector<SimMeter>& meters, SimDisplay* display, const sigset_t& stopSignals)
 {
     const auto t0 = std::chrono::steady_clock::now();
-    auto observer = [t0](const SimLogEntry& e) { print(t0, e); };
+    // The display's log shows its texts and replies; the simulator's the rest.
+    auto observer = [t0, display](const SimLogEntry& e) {
+        if (!display || (e.kind != SimLogEntry::Kind::Text && e.kind != SimLogEntry::Kind::Reply))
+            print(t0, e);
+    };
+    if (display)
+        printDisplayLog(*display, t0);
+    const std::string with = display ? "the display of " + std::to_string(display->addresses().size()) + " device(s)"
+                                     : std::to_string(meters.size()) + " meter(s)";
+    auto attach = [display](auto& sim) {
+        if (display)
+            simAttachDisplay(sim, *display);
+    };
     if (a.mode == "--display-module") {
         SimDisplayOptions options;
         options.listenPort = a.port;
         SimDisplayModule sim(options);
         addMeters(sim, meters);
+        attach(sim);
         sim.setObserver(observer);
-        std::printf("display module on 127.0.0.1:%u with %zu meter(s); Ctrl+C ends\n", sim.port(), meters.size());
+        std::printf("display module on 127.0.0.1:%u with %s; Ctrl+C ends\n", sim.port(), with.c_str());
         listMeters(meters);
         waitForStop(stopSignals, 0, [] {});
     } else if (a.mode == "--gateway-server") {
@@ -175,9 +226,10 @@ int runTcp(const Args& a, const std::vector<SimMeter>& meters, const sigset_t& s
         options.net = a.net;
         SimGateway sim(SimGateway::Mode::Server, options);
         addMeters(sim, meters);
+        attach(sim);
         sim.setObserver(observer);
-        std::printf("gateway server on 127.0.0.1:%u, network number %s, with %zu meter(s); Ctrl+C ends\n",
-                    sim.port(), simeth::netText(a.net).c_str(), meters.size());
+        std::printf("gateway server on 127.0.0.1:%u, network number %s, with %s; Ctrl+C ends\n", sim.port(),
+                    simeth::netText(a.net).c_str(), with.c_str());
         listMeters(meters);
         waitForStop(stopSignals, 0, [] {});
     } else {
@@ -185,11 +237,12 @@ int runTcp(const Args& a, const std::vector<SimMeter>& meters, const sigset_t& s
         options.net = a.net;
         SimGateway sim(SimGateway::Mode::CallingIn, options);
         addMeters(sim, meters);
+        attach(sim);
         if (a.hello)
             sim.setFirstPacket(simeth::statusReply(a.net, 0, {}));
         sim.setObserver(observer);
-        std::printf("gateway calling in to 127.0.0.1:%u, network number %s, with %zu meter(s); Ctrl+C ends\n",
-                    a.port, simeth::netText(a.net).c_str(), meters.size());
+        std::printf("gateway calling in to 127.0.0.1:%u, network number %s, with %s; Ctrl+C ends\n", a.port,
+                    simeth::netText(a.net).c_str(), with.c_str());
         listMeters(meters);
         // Calls in, and calls again two seconds after the connection is gone or failed.
         sim.callIn(a.port);
@@ -219,12 +272,15 @@ int main(int argc, char** argv)
         return 2;
     }
     const bool serial = a.mode.empty();
-    if (serial ? (a.rest.size() < 2 || a.rest.size() > 3) : a.rest.size() != 1) {
+    const bool fits = a.display ? (serial ? !a.rest.empty() && a.rest.size() <= 3 : a.rest.size() <= 1)
+        : serial                ? a.rest.size() >= 2 && a.rest.size() <= 3
+                                : a.rest.size() == 1;
+    if (!fits) {
         usage();
         return 2;
     }
     try {
-        const std::vector<SimMeter> meters = simReadMetersFile(a.rest[0]);
+        const std::vector<SimMeter> meters = a.display ? std::vector<SimMeter>() : simReadMetersFile(a.rest[0]);
 
         // Ctrl+C and SIGTERM are taken by sigwait; block them before the simulator's thread
         // starts so it inherits the mask.
@@ -235,7 +291,14 @@ int main(int argc, char** argv)
         sigaddset(&stopSignals, SIGHUP);
         pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
-        return serial ? runSerial(a, meters, stopSignals) : runTcp(a, meters, stopSignals);
+        if (a.display) {
+            SimDisplay display;
+            const std::size_t entriesAt = serial ? 2 : 0;
+            if (a.rest.size() > entriesAt)
+                simReadDisplayFile(a.rest[entriesAt], display);
+            return serial ? runDisplay(a, display, stopSignals) : runTcp(a, {}, &display, stopSignals);
+        }
+        return serial ? runSerial(a, meters, stopSignals) : runTcp(a, meters, nullptr, stopSignals);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "mbus_sim: %s\n", e.what());
         return 1;

@@ -153,6 +153,79 @@ TEST(MbusSimProgram, AnswersPrintsAndUnlinksOnStop)
     EXPECT_NE(output.find("Reply 68 15 15 68 08 01 72 78 56 34 12"), std::string::npos) << output;
 }
 
+TEST(MbusSimProgram, DisplayModeAnswersCommandsAndPrintsThem)
+{
+    TempDir dir;
+    ASSERT_FALSE(dir.path.empty());
+    {
+        std::ofstream(dir.path / "entries.txt") << "addr=4 user=0042 text=Flat 1\n";
+    }
+    const auto link = dir.path / "folder" / "ports" / "COM2";
+    Child run = spawn({"mbus_sim", "display", (dir.path / "folder").string(), "COM2",
+                       (dir.path / "entries.txt").string()});
+    ASSERT_GT(run.pid, 0);
+    ASSERT_TRUE(waitUntil([&] { return std::filesystem::is_symlink(link); }, 10s));
+
+    const int fd = ::open(link.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    const std::string command = "GET ENTR=4,2";
+    ASSERT_EQ(::write(fd, command.data(), command.size()), static_cast<ssize_t>(command.size()));
+    const std::string expected = "User #: 0042\r\nText: Flat 1";
+    std::string reply;
+    EXPECT_TRUE(waitUntil([&] {
+        char buf[300];
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n > 0)
+            reply.append(buf, static_cast<std::size_t>(n));
+        return reply.size() >= expected.size();
+    }, 10s));
+    ::close(fd);
+    EXPECT_EQ(reply, expected);
+
+    ASSERT_EQ(::kill(run.pid, SIGTERM), 0);
+    const std::string output = readAll(run.out);
+    EXPECT_EQ(waitExit(run.pid), 0) << output;
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link))) << output;
+    EXPECT_NE(output.find("display with 1 device(s)"), std::string::npos) << output;
+    EXPECT_NE(output.find("Command \"GET ENTR=4,2\"  (record 2 of 4)"), std::string::npos) << output;
+    EXPECT_NE(output.find("Reply \"User #: 0042\\r\\nText: Flat 1\""), std::string::npos) << output;
+}
+
+TEST(MbusSimProgram, DisplayModeBehindTheModuleOnAPortItPrints)
+{
+    TempDir dir;
+    ASSERT_FALSE(dir.path.empty());
+    {
+        std::ofstream(dir.path / "entries.txt") << "addr=9\n";
+    }
+    Child run = spawn({"mbus_sim", "display", "--display-module", (dir.path / "entries.txt").string()});
+    ASSERT_GT(run.pid, 0);
+    std::string output;
+    ASSERT_TRUE(waitUntil([&] {
+        char buf[256];
+        pollfd p {run.out, POLLIN, 0};
+        if (::poll(&p, 1, 0) == 1) {
+            const ssize_t n = ::read(run.out, buf, sizeof buf);
+            if (n > 0)
+                output.append(buf, static_cast<std::size_t>(n));
+        }
+        return output.find(" with the display") != std::string::npos;
+    }, 10s)) << output;
+    const auto at = output.find("127.0.0.1:");
+    ASSERT_NE(at, std::string::npos) << output;
+    const auto port = static_cast<std::uint16_t>(std::stoul(output.substr(at + 10)));
+    RawSocket conn = RawSocket::connectTo(port);
+    ASSERT_TRUE(conn.ok());
+    ASSERT_TRUE(conn.write("GET ADDR"));
+    EXPECT_EQ(conn.read(19), "Active devices: 9\r\n");
+    conn.close();
+
+    ASSERT_EQ(::kill(run.pid, SIGTERM), 0);
+    output += readAll(run.out);
+    EXPECT_EQ(waitExit(run.pid), 0) << output;
+    EXPECT_NE(output.find("Command \"GET ADDR\"  (1 active)"), std::string::npos) << output;
+}
+
 TEST(MbusSimProgram, RefusesABadMetersFileWithItsLine)
 {
     TempDir dir;
@@ -170,6 +243,14 @@ TEST(MbusSimProgram, RefusesABadMetersFileWithItsLine)
     ASSERT_GT(usage.pid, 0);
     EXPECT_NE(readAll(usage.out).find("usage: mbus_sim"), std::string::npos);
     EXPECT_EQ(waitExit(usage.pid), 2);
+
+    { std::ofstream(dir.path / "entries.txt") << "addr=0\n"; }
+    Child display =
+        spawn({"mbus_sim", "display", dir.path.string(), "COM1", (dir.path / "entries.txt").string()});
+    ASSERT_GT(display.pid, 0);
+    EXPECT_NE(readAll(display.out).find("line 1: addr=0"), std::string::npos);
+    EXPECT_EQ(waitExit(display.pid), 1);
+    EXPECT_FALSE(std::filesystem::exists(dir.path / "ports"));
 }
 
 TEST(MbusSimProgram, TcpModesAnswerOn127001AndPrintEveryRequest)

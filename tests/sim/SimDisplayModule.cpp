@@ -63,6 +63,10 @@ public:
                                         [](const SimParsed& p) { return p.kind == SimParsed::Kind::Frame; });
         if (!frames) {
             out.entries.push_back(entry(Kind::Text, now, connection, burst, "text"));
+            if (responder) {
+                answerTimed(connection, now, responder(burst, now), out);
+                return;
+            }
             const std::optional<std::string> answer = handler ? handler(burst) : canned(burst);
             if (answer)
                 send(connection, now, *answer, "text reply", out);
@@ -84,6 +88,7 @@ public:
     bool split = false;
     bool dropLine = false;
     SimTextHandler handler;
+    SimTextResponder responder;
     SimCannedReplies canned;
 
 private:
@@ -113,6 +118,33 @@ private:
         const std::size_t half = bytes.size() / 2;
         out.sends.push_back({connection, at, bytes.substr(0, half), note + ", first part"});
         out.sends.push_back({connection, at + options.splitGap, bytes.substr(half), note + ", second part"});
+    }
+
+    static std::function<void(Clock::time_point)> report(const SimTextAnswer& a, int part)
+    {
+        if (!a.sent)
+            return {};
+        return [sent = a.sent, part](Clock::time_point t) { sent(part, t); };
+    }
+
+    void answerTimed(int connection, Clock::time_point now, const SimTextAnswer& a, SimActions& out)
+    {
+        const Clock::time_point at = now + a.delay;
+        if (a.drop) {
+            out.sends.push_back({connection, at, {}, {}, false, true, {}, report(a, -1)});
+            return;
+        }
+        if (a.reply.empty())
+            return;
+        if (!a.split || a.reply.size() < 2) {
+            out.sends.push_back({connection, at, a.reply, "text reply", false, false, {}, report(a, 0)});
+            return;
+        }
+        const std::size_t half = a.reply.size() / 2;
+        out.sends.push_back({connection, at, a.reply.substr(0, half), "text reply, first part", false, false, {},
+                             report(a, 1)});
+        out.sends.push_back({connection, at + *a.split, a.reply.substr(half), "text reply, second part", false,
+                             false, {}, report(a, 2)});
     }
 
     std::map<int, Rx> rx_;
@@ -179,6 +211,12 @@ void SimDisplayModule::setTextHandler(SimTextHandler handler)
 {
     std::lock_guard lock(host_->mutex());
     logic_->handler = std::move(handler);
+}
+
+void SimDisplayModule::setTextResponder(SimTextResponder responder)
+{
+    std::lock_guard lock(host_->mutex());
+    logic_->responder = std::move(responder);
 }
 
 void SimDisplayModule::setCannedReply(std::string text, std::string reply)

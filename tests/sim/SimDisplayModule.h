@@ -46,6 +46,8 @@ public:
     void setSplitReplies(bool on); // every reply in two bursts, splitGap apart
     void setDropLine(bool on);     // a request closes the connection, unanswered
     void setTextHandler(SimTextHandler handler); // nullptr: the canned replies
+    // Answers with their timing, ahead of the handler and the switches above (nullptr: none).
+    void setTextResponder(SimTextResponder responder);
     void setCannedReply(std::string text, std::string reply);
     void setDefaultReply(std::optional<std::string> reply);
 

@@ -140,6 +140,7 @@ public:
     bool silent = false;
     std::string firstPacket;
     SimTextHandler handler;
+    SimTextResponder responder;
     SimCannedReplies canned;
 
 private:
@@ -223,6 +224,23 @@ private:
     void answerText(int connection, const std::string& text, std::uint16_t packetNo,
                     Clock::time_point now, SimActions& out)
     {
+        if (responder) {
+            const SimTextAnswer a = responder(text, now);
+            if (a.drop) {
+                Rx& r = rx_[connection];
+                const Clock::time_point at = std::max(now + a.delay, r.lastReply);
+                r.lastReply = at;
+                std::function<void(Clock::time_point)> done;
+                if (a.sent)
+                    done = [sent = a.sent](Clock::time_point t) { sent(-1, t); };
+                out.sends.push_back({connection, at, {}, "connection dropped", false, true, {}, std::move(done)});
+            } else if (!a.reply.empty()) {
+                reply(connection, now + a.delay, simeth::textReply(net, packetNo, simeth::textBody, a.reply),
+                      "text reply of " + std::to_string(std::min(a.reply.size(), simeth::maxReplyText)) + " bytes",
+                      out, a.split, a.sent);
+            }
+            return;
+        }
         const std::optional<std::string> answer = handler ? handler(text) : canned(text);
         if (!answer)
             return;
@@ -244,13 +262,21 @@ private:
         return info;
     }
 
-    // Applies the reply switches and queues what goes out.
-    void reply(int connection, Clock::time_point at, std::string packet, std::string note, SimActions& out)
+    // Applies the reply switches and queues what goes out; `split`: in two writes this far
+    // apart; `sent` is told of each write.
+    void reply(int connection, Clock::time_point at, std::string packet, std::string note, SimActions& out,
+               std::optional<std::chrono::milliseconds> split = {},
+               const std::function<void(int, Clock::time_point)>& sent = {})
     {
+        auto report = [&sent](int part) -> std::function<void(Clock::time_point)> {
+            if (!sent)
+                return {};
+            return [sent, part](Clock::time_point t) { sent(part, t); };
+        };
         // One request after the other: no reply overtakes the one before it.
         Rx& r = rx_[connection];
         at = std::max(at, r.lastReply);
-        r.lastReply = at;
+        r.lastReply = split ? at + *split : at;
         if (statusOnly) {
             packet = simeth::statusReply(net, static_cast<std::uint16_t>(
                                                   static_cast<unsigned char>(packet[6]) << 8
@@ -267,8 +293,16 @@ private:
             stream += packet;
             note += ", twice in one write";
         }
+        if (chunks.empty() && split) {
+            const std::size_t half = stream.size() / 2;
+            out.sends.push_back({connection, at, stream.substr(0, half), note + ", first write", false, false, info,
+                                 report(1)});
+            out.sends.push_back({connection, at + *split, stream.substr(half), note + ", second write", false, false,
+                                 info, report(2)});
+            return;
+        }
         if (chunks.empty()) {
-            out.sends.push_back({connection, at, std::move(stream), std::move(note), false, false, info});
+            out.sends.push_back({connection, at, std::move(stream), std::move(note), false, false, info, report(0)});
             return;
         }
         const std::size_t total = std::accumulate(chunks.begin(), chunks.end(), std::size_t {0});
@@ -278,7 +312,7 @@ private:
         for (std::size_t i = 0; i < chunks.size(); ++i) {
             out.sends.push_back({connection, at, stream.substr(from, chunks[i]),
                                  note + ", chunk " + std::to_string(i + 1) + " of " + std::to_string(chunks.size()),
-                                 i > 0, false, info});
+                                 i > 0, false, info, i + 1 == chunks.size() ? report(0) : nullptr});
             from += chunks[i];
         }
     }
@@ -397,6 +431,12 @@ void SimGateway::setTextHandler(SimTextHandler handler)
 {
     std::lock_guard lock(host_->mutex());
     logic_->handler = std::move(handler);
+}
+
+void SimGateway::setTextResponder(SimTextResponder responder)
+{
+    std::lock_guard lock(host_->mutex());
+    logic_->responder = std::move(responder);
 }
 
 void SimGateway::setCannedReply(std::string text, std::string reply)

@@ -81,6 +81,9 @@ public:
     void setFirstPacket(std::string bytes);
     // Texts: a handler of its own, or (nullptr) the canned replies.
     void setTextHandler(SimTextHandler handler);
+    // Answers with their timing, ahead of the handler (nullptr: none); a reply longer than 251
+    // bytes is cut. The reply switches above apply to its packet.
+    void setTextResponder(SimTextResponder responder);
     void setCannedReply(std::string text, std::string reply);
     void setDefaultReply(std::optional<std::string> reply);
 

@@ -411,8 +411,11 @@ void SimTcpHost::writeDue(Clock::time_point now, std::vector<SimLogEntry>& fresh
                 fresh.push_back(entry(SimLogEntry::Kind::Reply, now, c.id, s.note, std::move(s.bytes)));
                 fresh.back().packet = std::move(s.packet);
             }
+            const auto done = std::move(s.done);
             c.out.pop_front();
             c.written = 0;
+            if (done)
+                done(now);
             if (close) {
                 toClose.emplace_back(c.id, "closed by the simulator");
                 break;

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -23,6 +24,9 @@ struct SimSend {
     bool held = false;         // waits for SimTcpHost::release() as well as for its moment
     bool closeAfter = false;   // the connection is closed once these bytes are written
     std::optional<SimPacketInfo> packet {}; // a packet's contents, for the Reply entry
+    // Called on the host's thread, with its mutex held, once the bytes are written (before the
+    // connection is closed, with closeAfter).
+    std::function<void(std::chrono::steady_clock::time_point)> done {};
 };
 
 struct SimActions {

@@ -1,0 +1,141 @@
+// The display on its pty as the program meets it: through <folder>/ports/COM1, one command a
+// burst, the reply after the idle gap.
+#include "SimDisplayPty.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+using namespace std::chrono_literals;
+using Kind = SimDisplayLogEntry::Kind;
+using Fault = SimDisplayFault::Kind;
+
+class DisplayOnPty : public ::testing::Test {
+protected:
+    DisplayOnPty()
+    {
+        std::string pattern = (std::filesystem::temp_directory_path() / "ferolt-display-XXXXXX").string();
+        if (::mkdtemp(pattern.data()))
+            dir = pattern;
+        for (int a : {1, 2, 3})
+            display.setEntry(a, {});
+        sim = std::make_unique<DisplayPtySimulator>(display, DisplayPtyOptions {dir, "COM1"});
+        sim->start();
+        fd = ::open((dir / "ports" / "COM1").c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        termios t {};
+        ::tcgetattr(fd, &t);
+        cfmakeraw(&t);
+        ::tcsetattr(fd, TCSANOW, &t);
+    }
+    ~DisplayOnPty() override
+    {
+        if (fd >= 0)
+            ::close(fd);
+        sim.reset();
+        std::error_code ec;
+        std::filesystem::remove_all(dir, ec);
+    }
+
+    void send(std::string_view command)
+    {
+        ASSERT_EQ(::write(fd, command.data(), command.size()), static_cast<ssize_t>(command.size()));
+    }
+    // Reads until n bytes came, the line hung up or the time-out passed.
+    std::string receive(std::size_t n, std::chrono::milliseconds timeout = 5s)
+    {
+        std::string got;
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        while (got.size() < n && std::chrono::steady_clock::now() < deadline) {
+            pollfd p {fd, POLLIN, 0};
+            if (::poll(&p, 1, 20) <= 0)
+                continue;
+            char buf[512];
+            const ssize_t r = ::read(fd, buf, sizeof buf);
+            if (r > 0)
+                got.append(buf, static_cast<std::size_t>(r));
+            else if (r == 0 || (errno != EAGAIN && errno != EINTR))
+                break;
+        }
+        return got;
+    }
+    std::vector<SimDisplayLogEntry> replies() const
+    {
+        std::vector<SimDisplayLogEntry> out;
+        for (const SimDisplayLogEntry& e : display.log())
+            if (e.kind == Kind::Reply)
+                out.push_back(e);
+        return out;
+    }
+
+    std::filesystem::path dir;
+    SimDisplay display;
+    std::unique_ptr<DisplayPtySimulator> sim;
+    int fd = -1;
+};
+
+TEST_F(DisplayOnPty, ABurstIsOneCommandAnsweredAfterTheGap)
+{
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(std::filesystem::read_symlink(dir / "ports" / "COM1"), sim->slavePath());
+    send("GET ADDR");
+    const std::string expected = "Active devices: 1-3\r\n";
+    EXPECT_EQ(receive(expected.size()), expected);
+    send("SET ENTR=4");
+    EXPECT_EQ(receive(16), "Entry 4 Active\r\n");
+    ASSERT_TRUE(display.waitForReplies(2, 5s));
+
+    const auto log = display.log();
+    ASSERT_EQ(log.size(), 4u);
+    EXPECT_TRUE(log[0].isCommand("GET ADDR"));
+    EXPECT_EQ(log[1].kind, Kind::Reply);
+    EXPECT_EQ(log[1].bytes, expected);
+    EXPECT_GE(log[1].time - log[0].time, 25ms) << "the reply waits for the gap";
+    EXPECT_EQ(log[2].bytes, "SET ENTR=4");
+    EXPECT_TRUE(display.entry(4));
+
+    sim->stop();
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(dir / "ports" / "COM1")));
+}
+
+TEST_F(DisplayOnPty, LateAndSplitRepliesKeepTheirTimes)
+{
+    display.addFault({Fault::Late, "GET ENTR=", "", 1, 150ms});
+    display.addFault({Fault::Split, "GET ENTR=", "", 1, 200ms});
+    send("GET ENTR=1,1");
+    const std::string whole = "Total pulses *1/1\r\nStart: 0\r\nTotal: 0\r\n";
+    EXPECT_EQ(receive(whole.size()), whole);
+    ASSERT_TRUE(display.waitForReplies(2, 5s));
+    const auto log = display.log();
+    const auto parts = replies();
+    ASSERT_EQ(parts.size(), 2u);
+    EXPECT_EQ(parts[0].bytes, whole.substr(0, whole.size() / 2));
+    EXPECT_EQ(parts[1].bytes, whole.substr(whole.size() / 2));
+    EXPECT_GE(parts[0].time - log[0].time, 150ms);
+    EXPECT_GE(parts[1].time - parts[0].time, 200ms) << "two bursts";
+}
+
+TEST_F(DisplayOnPty, SilentCommandGetsNothingAndDropHangsUp)
+{
+    display.addFault({Fault::Silent, "GET MAIN", "", 1});
+    send("GET MAIN");
+    ASSERT_TRUE(display.waitForCommands(1, 5s));
+    send("DEL ENTR=2");
+    EXPECT_EQ(receive(4), "OK\r\n") << "only the second command was answered";
+
+    display.addFault({Fault::Drop, "GET ADDR", "", 1});
+    send("GET ADDR");
+    ASSERT_TRUE(display.waitForLog([](const auto& l) { return l.back().kind == Kind::HangUp; }, 5s));
+    EXPECT_TRUE(sim->hungUp());
+    pollfd p {fd, POLLIN, 0};
+    ASSERT_EQ(::poll(&p, 1, 5000), 1);
+    EXPECT_TRUE(p.revents & POLLHUP) << "the program's port sees the hang-up";
+    EXPECT_EQ(replies().size(), 1u);
+}
+
+} // namespace
