@@ -130,7 +130,16 @@ void TForm11::closeGatewayPortAfterDrain(std::size_t bytes)
             break;
         BlockingWait(10);
     }
-    releaseGatewayPort();
+    // Only the input is purged: with the output queue empty an output purge has nothing to
+    // take on a real line, and on a pseudo-terminal it would still drop bytes not yet handed
+    // to the far end.
+    try {
+        Comm1.PurgeRead();
+    } catch (const std::exception&) {
+        // closed all the same
+    }
+    if (PortOpen)
+        ToggleComPort();
 }
 
 bool TForm11::ShowGatewayReply()
@@ -147,7 +156,8 @@ bool TForm11::ShowGatewayReply()
         Log.add(e.what());
     }
     Timer_free_command->stop();
-    releaseGatewayPort();
+    Link.FullReportMode = false;
+    releaseGatewayPort();   // the network links stay as they are
     return true;
 }
 
