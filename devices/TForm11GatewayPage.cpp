@@ -270,6 +270,7 @@ void TForm11::buildGatewayOptions(QWidget* g)
     row(7, Label28, UD_tovek_mbus, Butt_tovek_mbus_response);
 
     auto* buttons = new QHBoxLayout;
+    buttons->setSpacing(6);
     Butt_eth_date = button(g, "Butt_eth_date");
     Butt_eth_time = button(g, "Butt_eth_time");
     Butt_gprs_info = button(g, "Butt_gprs_info");
