@@ -124,15 +124,17 @@ bool TForm11::writePexorSerial(const std::string& text)
     return false;
 }
 
-// The gateway links and the display module come with the TCP links; until then nothing goes
-// out on them.
-bool TForm11::writePexorGateway(const std::string& /*text*/)
+bool TForm11::writePexorGateway(const std::string& text)
 {
-    return false;
+    return SendPexorCommand(text);
 }
 
-bool TForm11::writePexorModule(const std::string& /*text*/)
+bool TForm11::writePexorModule(const std::string& text)
 {
+    std::string error;
+    if (sendOn(NetLink::Xport, text, error))
+        return true;
+    Log.add("Socket exception during setting Pexor parameters - " + error);
     return false;
 }
 

@@ -14,6 +14,7 @@
 #include "ProgramPaths.h"
 #include "ProgressSteps.h"
 #include "ReadingTexts.h"
+#include "SecondaryIDThread.h"
 #include "SioComm.h"
 #include "UiCall.h"
 
@@ -22,8 +23,11 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -36,6 +40,7 @@ class QAction;
 class QBoxLayout;
 class QCheckBox;
 class QComboBox;
+class QGridLayout;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -47,7 +52,7 @@ class QTabWidget;
 class QTcpServer;
 class QTcpSocket;
 class QTimer;
-class SecondaryIDThread;
+class SearchHost;
 class StringGrid;
 class StringGridView;
 class TFAbout;
@@ -136,8 +141,8 @@ public:
     // connected, and wait for it.
     void Butt_connect_xportClick();
     void Butt_tovekClick();
-    // A text command on the chosen gateway link.
-    void SendPexorCommand(const std::string& text);
+    // A text command on the chosen gateway link; true when it went out.
+    bool SendPexorCommand(const std::string& text);
     // The listening socket's events; the connection is connection 0, the one gateway served.
     void Socket1ClientConnect();
     void Socket1Accept();
@@ -214,6 +219,23 @@ public:
     // Controls whose commands are not built yet: they stay disabled whatever a run enables.
     std::set<const QWidget*> AwaitingHandler;
 
+    // --- selection by ID, the wildcard search, automatic addressing (TForm11Secondary.cpp,
+    // TForm11Search.cpp) ---
+    void Butt_find_idClick();
+    void Butt_find_allClick();
+    void Button1Click();
+    void BitBtn21Click();
+
+    // --- meter configuration commands (TForm11MeterCommands.cpp) ---
+    void Butt_set_baudClick();
+    void Butt_resetClick();
+    void Butt_set_addressClick();
+    void Butt_set_idClick();
+    void Butt_modify_litersClick();
+    void Butt_set_mediumClick();
+    void Butt_set_unitClick();
+    void BitBtn19Click();
+    void Check_wendixClick();
     // --- one exchange at a time (TForm11Exchange.cpp) ---
     // An exchange holds the link: a meter read, search or command, a display run, read or
     // command whose reply is awaited, a wait that lets events run. besides: a running timer of
@@ -321,7 +343,8 @@ public:
     std::array<bool, 251> RowChecked {};
     bool AutoAddressing = false;
     std::atomic<bool> StopSecondary {false};
-    SecondaryIDThread* SearchThread = nullptr;
+    int AutoAddrNext = 0;   // the primary address automatic addressing gives the current meter
+    int AutoAddrRow = 0;    // the meters-table row being addressed
     LinkState Link;
     MeterReplyState ReplyState;   // the header and record table of the last valid reply
 
@@ -430,6 +453,30 @@ public:
     QPushButton* Butt_set_unit;
     QPushButton* Butt_command_send;
 
+    // Selection by ID and automatic addressing.
+    QLineEdit* Edit_id;
+    QPushButton* Button1;   // "Stop Secondary"
+    UpDownEdit* UD_AutoPrimary;
+    QLineEdit* Edit_auto_primary;
+    // The configuration commands.
+    QLabel* Label_new_address;
+    UpDownEdit* UD_new_address;
+    QLineEdit* Edit_new_address;
+    QPushButton* Butt_set_address;
+    QLabel* Label_liter;
+    QLineEdit* Edit_liter;
+    QPushButton* Butt_modify_liters;
+    QCheckBox* Check_value_wendix;
+    QLabel* Label_new_id;
+    QLineEdit* Edit_new_id;
+    QPushButton* Butt_set_id;
+    QComboBox* Combo_set_baud;
+    QComboBox* Combo_medium;
+    QComboBox* Combo_unit;
+    QComboBox* Combo_constant;
+    QCheckBox* Check_wendix;   // "Relay"
+    QPushButton* BitBtn19;     // hidden: "Relay unit"
+
     QMenu* ContextMenuMbus;
     QAction* Readselected1;
     QAction* ReadAll1;
@@ -503,6 +550,8 @@ public slots:
     // The request timers' ticks; public, so that a run can be stepped tick by tick.
     void Timer_respondTimer();
     void Timer_readallTimer();
+    void Timer_secondaryTimer();
+    void Timer_auto_addressTimer();
     void Timer_pexorTimer();
     void Timer_pexor_infoTimer();
 
@@ -565,8 +614,42 @@ private:
     bool purgeComm();
     char decimalSeparator() const;
 
+    // What the active link has received by the rule of the request timers; nothing (and no
+    // log line) for the serial link with its port closed. A failed read raises.
+    std::optional<std::string> linkReply();
+
+    // Selection by ID and the wildcard search.
+    friend class SearchHost;
+    void buildSecondaryControls(QGridLayout* search);
+    QWidget* buildAutoPrimary(QWidget* parent);
+    void startWildcardSearch();
+    void selectSingleId(const std::string& id);
+    void setSearchControls(bool enabled);
+    void setAutoAddressControls(bool enabled);
+    void endAutoAddressing();
+    void secondaryTick();
+    void dropSerialInput();
+    // The end step of the wildcard search, and its thread's end.
+    void endWildcardSearch();
+    void joinSearchThread();
+    // Stops a running search for the window's close: the thread is gone when this returns.
+    void endSearchForClose();
+    std::chrono::milliseconds searchWait() const;
+
+    // The configuration commands.
+    void buildCommandControls(QGridLayout* ops, QGridLayout* advanced);
+    // 254 on broadcast, else the selected meter's address; -1: no target.
+    int commandTarget() const;
+    // Runs a command's send; a conversion error is logged, clears ReadAfterWrite and gives false.
+    bool sendCommand(const std::function<void()>& send);
+    // The steps after a command's input check: the link, the target, the read after the
+    // write when asked for, the send to the target, Timer_respond.
+    void runMeterCommand(bool readAfterWrite, const std::function<void(int target)>& send);
+
     MeterTableOwner meterOwner_;
     std::unique_ptr<ProgressSteps> progress_;
+    // The host of the running (or last) wildcard search and its thread; the thread goes first.
+    std::unique_ptr<SecondarySearchHost> searchHost_;
 
     // How a display command goes out: a single command connects or opens its link first,
     // one inside an exchange does not (the sort command still connects the module).
@@ -623,4 +706,8 @@ private:
     std::string tovekHost_;
     std::uint16_t tovekPort_ = 0;
     bool firstShown_ = false;   // the current page's show handler ran with the first show
+
+public:
+    // The thread of the running (or last, not yet joined) wildcard search.
+    std::unique_ptr<SecondaryIDThread> SearchThread;
 };

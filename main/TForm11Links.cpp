@@ -428,7 +428,7 @@ void TForm11::Tovek_client_socketError(QAbstractSocket::SocketError error)
 
 // --- sending ---
 
-void TForm11::SendPexorCommand(const std::string& text) { sendPath_.sendPexorCommand(text); }
+bool TForm11::SendPexorCommand(const std::string& text) { return sendPath_.sendPexorCommand(text); }
 
 bool TForm11::sendOn(NetLink link, const std::string& bytes, std::string& error)
 {

@@ -47,7 +47,7 @@ void LinkSendPath::sendToGateways(const std::string& frame, FrameBuilder builder
     }
 }
 
-void LinkSendPath::sendPexorCommand(const std::string& text)
+bool LinkSendPath::sendPexorCommand(const std::string& text)
 {
     const char* const errorText = "Socket exception during setting Pexor parameters";
     if (controls_.TovekServerTicked()) {
@@ -55,16 +55,19 @@ void LinkSendPath::sendPexorCommand(const std::string& text)
         std::string packet = text;
         WrapTextCommand(packet, link_.NetNumber, link_.PacketNo);
         link_.EthReplyText.clear();
-        if (!packet.empty() && sendPacket(NetLink::TovekServer, packet, errorText))
-            ++link_.PacketNo;
-        return;
+        if (packet.empty() || !sendPacket(NetLink::TovekServer, packet, errorText))
+            return false;
+        ++link_.PacketNo;
+        return true;
     }
     // A gateway on the listening socket takes text commands bare; they count all the same.
     if (text.empty())
-        return;
+        return false;
     link_.EthReplyText.clear();
-    if (sendPacket(NetLink::Listening, text, errorText))
-        ++link_.PacketNo;
+    if (!sendPacket(NetLink::Listening, text, errorText))
+        return false;
+    ++link_.PacketNo;
+    return true;
 }
 
 bool LinkSendPath::sendPacket(NetLink link, const std::string& packet, const char* errorText)
@@ -95,18 +98,35 @@ void LinkSendPath::sendToDisplayOrSerial(const std::string& frame, const std::st
 void LinkSendPath::sendToSerial(const std::string& frame, const std::string& target,
                                 const std::string& operation)
 {
+    if (writeSerial(frame, Concat({"Can not write to COM port - ", operation, target}))
+        && controls_.IsAdministrator())
+        log_.add("Sent:" + SpacedHex(frame));
+}
+
+bool LinkSendPath::writeSerial(const std::string& frame, const std::string& failureText)
+{
     if (!comm_.Active())
-        return;
+        return false;
     bool written = false;
     try {
         written = comm_.WriteText(frame);
     } catch (const ESioCommError&) {
         written = false;
     }
-    if (!written) {
-        log_.add(Concat({"Can not write to COM port - ", operation, target}));
+    if (!written)
+        log_.add(failureText);
+    return written;
+}
+
+void LinkSendPath::sendSearchFrame(const std::string& frame)
+{
+    if (controls_.EthernetTicked() || controls_.TovekServerTicked()) {
+        sendToGateways(frame, FrameBuilder::SelectById);
         return;
     }
-    if (controls_.IsAdministrator())
-        log_.add("Sent:" + SpacedHex(frame));
+    if (controls_.XportTicked()) {
+        sendToDisplayOrSerial(frame, {}, {});
+        return;
+    }
+    writeSerial(frame, "Can not write to COM port - searching by secondary...");
 }

@@ -320,13 +320,13 @@ TEST_F(GatewayRouteTest, TextCommandsGoWrappedToTheServerAndBareToTheListeningGa
     controls.tovek = true;
     controls.net = "9.9.9.9";
     link.EthReplyText = "old";
-    path.sendPexorCommand("GET TIME");
+    EXPECT_FALSE(path.sendPexorCommand("GET TIME"));
     EXPECT_EQ(log.line(0), notConnected);
     EXPECT_EQ(link.PacketNo, 1);
     EXPECT_EQ(link.EthReplyText, "");
     EXPECT_FALSE(link.TovekClientConnected);
     sockets.connected = {NetLink::TovekServer};
-    path.sendPexorCommand("GET TIME");
+    EXPECT_TRUE(path.sendPexorCommand("GET TIME"));
     ASSERT_EQ(sockets.sent.size(), 1u);
     const Packet p = parsed(sockets.sent[0].second);
     EXPECT_EQ(p.kind, 0xA1);
@@ -339,16 +339,16 @@ TEST_F(GatewayRouteTest, TextCommandsGoWrappedToTheServerAndBareToTheListeningGa
     controls.ethernet = true;
     sockets.connected.clear();
     log.clear();
-    path.sendPexorCommand("GET TIME");
+    EXPECT_FALSE(path.sendPexorCommand("GET TIME"));
     EXPECT_EQ(log.line(0), notConnected);
     EXPECT_FALSE(link.ListenOpen || link.ClientOnListen);
     EXPECT_EQ(link.PacketNo, 2);
     sockets.connected = {NetLink::Listening};
-    path.sendPexorCommand("GET TIME");
+    EXPECT_TRUE(path.sendPexorCommand("GET TIME"));
     ASSERT_EQ(sockets.sent.size(), 2u);
     EXPECT_EQ(sockets.sent[1], std::make_pair(NetLink::Listening, std::string("GET TIME")));
     EXPECT_EQ(link.PacketNo, 3);
-    path.sendPexorCommand("");   // nothing
+    EXPECT_FALSE(path.sendPexorCommand(""));   // nothing
     EXPECT_EQ(sockets.sent.size(), 2u);
     EXPECT_EQ(link.PacketNo, 3);
 }
