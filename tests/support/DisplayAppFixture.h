@@ -1,26 +1,44 @@
 #pragma once
 
 #include "AppFixture.h"
+#include "SimDisplay.h"
+#include "SimDisplayModule.h"
+#include "SimDisplayPty.h"
+#include "SimGateway.h"
 
 #include <QLocale>
 
+#include <chrono>
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 
 class StringGrid;
+
+// The simulated display and the transport that carries it; they outlive the program's
+// windows (a base is destroyed last).
+struct DisplaySims {
+    SimDisplay display;
+    std::unique_ptr<DisplayPtySimulator> pty;
+    std::unique_ptr<SimDisplayModule> module;
+    std::unique_ptr<SimGateway> gateway;
+};
 
 // The program's windows for the display's tests: the locale pinned to US English, a fixed
 // clock, and a settings file that chooses the display's link (the serial port COM1, the
 // display's Ethernet module, a gateway server, or gateways calling in) with the given port
 // on 127.0.0.1. Every display wait lasts the test's short response time-out.
 //
-//     startDisplay(DisplayLink::Serial);
+//     display.setEntry(3, {});
+//     startOn(DisplayLink::Serial);            // the display simulator on ports/COM1
 //     form11().Butt_pexor_readClick();
-class DisplayAppFixture : public AppFixture {
-protected:
-    static constexpr int Timeout = 150;
+class DisplayAppFixture : protected DisplaySims, public AppFixture {
+public:
     enum class DisplayLink { Serial, Module, GatewayServer, CallingIn };
+
+protected:
+    static constexpr int Timeout = 250;
 
     DisplayAppFixture();
     ~DisplayAppFixture() override;
@@ -30,6 +48,19 @@ protected:
     // extraMisc: more lines of the [Misc] section ("Key=value\r\n").
     void startDisplay(DisplayLink link = DisplayLink::Serial, int retries = 1, int port = 0,
                       bool autoDisplay = false, std::string_view extraMisc = {});
+
+    // The display simulator on the link (a pty of its own linked as ports/COM1, the display's
+    // Ethernet module, a gateway server, a gateway that has called in), then the program.
+    void startOn(DisplayLink link, int retries = 1, bool autoDisplay = false, std::string_view extraMisc = {});
+    // The write machine's tick, once the display has heard every command the run has sent and,
+    // unless it is silent now, its last reply has reached the link.
+    void tickPexor(bool answered = true);
+    // Ticks until the run ends; gives the ticks, or -1 when it has not ended after maxTicks.
+    int runPexor(int maxTicks = 200, bool answered = true);
+    // The commands the display has received, oldest first.
+    std::vector<std::string> commands() { return display.commands(); }
+    // The link the run used is released.
+    bool released();
 
     StringGrid& pexor();
     StringGrid& readings();
@@ -41,4 +72,5 @@ protected:
 
 private:
     QLocale oldLocale_;
+    std::size_t sentAtLastTick_ = 0;   // commands sent before the last tickPexor
 };
