@@ -155,6 +155,7 @@ protected:
     // the reply has come.
     void runAndWait(QPushButton* button)
     {
+        beginRun();
         button->click();
         ASSERT_TRUE(f().WriteTableActive);
         if (GetParam() == Link::Serial)

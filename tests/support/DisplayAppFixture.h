@@ -36,6 +36,7 @@ struct DisplaySims {
 class DisplayAppFixture : protected DisplaySims, public AppFixture {
 public:
     enum class DisplayLink { Serial, Module, GatewayServer, CallingIn };
+    enum class Await { Reply, Command, Nothing };
 
 protected:
     static constexpr int Timeout = 250;
@@ -52,11 +53,13 @@ protected:
     // The display simulator on the link (a pty of its own linked as ports/COM1, the display's
     // Ethernet module, a gateway server, a gateway that has called in), then the program.
     void startOn(DisplayLink link, int retries = 1, bool autoDisplay = false, std::string_view extraMisc = {});
-    // The write machine's tick, once the display has heard every command the run has sent and,
-    // unless it is silent now, its last reply has reached the link.
-    void tickPexor(bool answered = true);
+    // A run of the write machine stepped by hand: beginRun() before the start, then its ticks,
+    // each once the display has heard every command the run has sent (Await::Command) and its
+    // last reply has reached the link (Await::Reply), or at once (Await::Nothing).
+    void beginRun();
+    void tickPexor(Await await = Await::Reply);
     // Ticks until the run ends; gives the ticks, or -1 when it has not ended after maxTicks.
-    int runPexor(int maxTicks = 200, bool answered = true);
+    int runPexor(int maxTicks = 200, Await await = Await::Reply);
     // The commands the display has received, oldest first.
     std::vector<std::string> commands() { return display.commands(); }
     // The link the run used is released.
@@ -72,5 +75,7 @@ protected:
 
 private:
     QLocale oldLocale_;
-    std::size_t sentAtLastTick_ = 0;   // commands sent before the last tickPexor
+    std::size_t sendBase_ = 0;         // the program's sends and the display's commands at beginRun
+    std::size_t commandBase_ = 0;
+    std::size_t sentAtLastTick_ = 0;   // the run's sends before its last tick
 };
