@@ -124,8 +124,7 @@ bool TForm11::Options::Check_5B() const
 
 bool TForm11::Options::Check_value_wendix() const
 {
-    // The "WDX" box belongs to the meter commands' group; without it counters go as BCD.
-    return false;
+    return form_.Check_value_wendix->isChecked();
 }
 
 TForm11::TForm11(const ProgramPaths& paths, Prompts& prompts, Clock& clock)
@@ -169,6 +168,7 @@ TForm11::TForm11(const ProgramPaths& paths, Prompts& prompts, Clock& clock)
     buildLinks();
     connectCustomCommand();
     connectLogAndFiles();
+    buildGatewayPage();
     buildDisplayPage();
     buildReadingsPage();
     FormCreate();
@@ -176,6 +176,11 @@ TForm11::TForm11(const ProgramPaths& paths, Prompts& prompts, Clock& clock)
 
 TForm11::~TForm11()
 {
+    // A search still running is stopped and joined before anything it uses goes.
+    try {
+        endSearchForClose();
+    } catch (...) {
+    }
     // The sockets' events must not reach a window that is half gone.
     dropLinkEvents();
 }
@@ -259,12 +264,6 @@ void TForm11::buildPages()
     side->addStretch(1);
     connect(UD_timeout, &QSpinBox::valueChanged, this, [this] { Edit_timeoutChange(); });
 
-    auto* gateway = new QVBoxLayout(TabSheet2);
-    Check_tovek2 = new QCheckBox("Tovek", TabSheet2);
-    Check_tovek2->setObjectName("Check_tovek2");
-    gateway->addWidget(Check_tovek2);
-    gateway->addStretch(1);
-
     // Below the pages: how a custom command is typed, then the log.
     auto* command = new QHBoxLayout;
     auto* commandLabel = new QLabel("Send custom command:", central);
@@ -322,6 +321,8 @@ void TForm11::buildTimers()
     Timer_close_socket = timer("Timer_close_socket", 180000);
     connect(Timer_respond, &QTimer::timeout, this, &TForm11::Timer_respondTimer);
     connect(Timer_readall, &QTimer::timeout, this, &TForm11::Timer_readallTimer);
+    connect(Timer_secondary, &QTimer::timeout, this, &TForm11::Timer_secondaryTimer);
+    connect(Timer_auto_address, &QTimer::timeout, this, &TForm11::Timer_auto_addressTimer);
 }
 
 // --- life of the window ---
@@ -358,7 +359,7 @@ void TForm11::FormCreate()
     WriteTableActive = TimePending = ReadAllMemory = false;
     PexorSelAddr = PexorSelRow = PexorSelCol = ReadingsSelRow = 0;
     AutoAddressing = false;
-    SearchThread = nullptr;
+    AutoAddrNext = AutoAddrRow = 0;
 
     English1->setChecked(LanguageNo != 2 && LanguageNo != 3);
     Italian1->setChecked(LanguageNo == 2);
@@ -397,6 +398,7 @@ void TForm11::FormActivate()
 
 void TForm11::FormClose()
 {
+    endSearchForClose();
     // The five keys are composed and saved at once: a failure leaves the file as it was.
     IniFile ini(paths_.iniPath(), atomicFileWriter());
     ini.writeInteger("Mbus", "SearchFrom", UD_address_min->value());

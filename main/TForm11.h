@@ -14,6 +14,7 @@
 #include "ProgramPaths.h"
 #include "ProgressSteps.h"
 #include "ReadingTexts.h"
+#include "SecondaryIDThread.h"
 #include "SioComm.h"
 #include "UiCall.h"
 
@@ -22,13 +23,17 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
 class Clock;
+struct GatewayRequest;
 class LogView;
 class PrintDevice;
 class Prompts;
@@ -36,6 +41,7 @@ class QAction;
 class QBoxLayout;
 class QCheckBox;
 class QComboBox;
+class QGridLayout;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -47,7 +53,7 @@ class QTabWidget;
 class QTcpServer;
 class QTcpSocket;
 class QTimer;
-class SecondaryIDThread;
+class SearchHost;
 class StringGrid;
 class StringGridView;
 class TFAbout;
@@ -214,6 +220,23 @@ public:
     // Controls whose commands are not built yet: they stay disabled whatever a run enables.
     std::set<const QWidget*> AwaitingHandler;
 
+    // --- selection by ID, the wildcard search, automatic addressing (TForm11Secondary.cpp,
+    // TForm11Search.cpp) ---
+    void Butt_find_idClick();
+    void Butt_find_allClick();
+    void Button1Click();
+    void BitBtn21Click();
+
+    // --- meter configuration commands (TForm11MeterCommands.cpp) ---
+    void Butt_set_baudClick();
+    void Butt_resetClick();
+    void Butt_set_addressClick();
+    void Butt_set_idClick();
+    void Butt_modify_litersClick();
+    void Butt_set_mediumClick();
+    void Butt_set_unitClick();
+    void BitBtn19Click();
+    void Check_wendixClick();
     // --- one exchange at a time (TForm11Exchange.cpp) ---
     // An exchange holds the link: a meter read, search or command, a display run, read or
     // command whose reply is awaited, a wait that lets events run. besides: a running timer of
@@ -287,6 +310,50 @@ public:
     void ExportReadingsCsv(const StringGrid& grid, const std::string& defaultName,
                            std::vector<std::string>& lines);
 
+    // --- the gateways' page (devices/TForm11GatewayPage.cpp, devices/TForm11Gateway.cpp) ---
+    // The page's English captions, all set here.
+    void GatewayPageTextsEnglish();
+    // "SET " + key + "=" + value for a dotted address; a part that is no number raises
+    // ConversionError, with nothing sent or logged.
+    void SendGatewaySet(const std::string& value, const std::string& key, const std::string& logText);
+    // Sends the text itself, with no log line.
+    void SendGatewayCommand(const std::string& text);
+    void Butt_CMTClick();
+    void Butt_METClick();
+    void Butt_CETClick();
+    void Butt_tovek_nnClick();
+    void Butt_tovek_manipClick();
+    void Butt_tovek2_conipClick();
+    void Butt_tovek2_op1Click();
+    void Butt_DDTClick();
+    void Butt_OHAClick();
+    void Butt_TXGClick();
+    void Butt_RXGClick();
+    void Butt_DPPClick();
+    void Butt_tovek_mbus_responseClick();
+    void Butt_eth_dateClick();
+    void Butt_eth_timeClick();
+    void Butt_apnClick();
+    void Butt_phone_numberClick();
+    void Butt_gprs_pinClick();
+    void Butt_gprs_userClick();
+    void Butt_gprs_passClick();
+    void Butt_tovek2_testClick();
+    void Butt_eth_mainClick();
+    void Butt_eth_serviceClick();
+    void Butt_eth_connClick();
+    void Butt_eth_operClick();
+    void Butt_gprs_infoClick();
+    void Butt_gprs_statClick();
+    // The rules: the model switch, and the operator boxes (number 1 to 4).
+    void Check_sarnelClick();
+    void Check_tovek2Click();
+    void Check_opClick(int number);
+    // A tick of the reply display that a gateway command started: every byte waiting on the
+    // serial port into the log, then the serial port released. False (and nothing done) when
+    // the display running is not a gateway command's.
+    bool ShowGatewayReply();
+
     // --- state ---
     std::string CurAddr = "256";
     std::string CurId;
@@ -321,7 +388,8 @@ public:
     std::array<bool, 251> RowChecked {};
     bool AutoAddressing = false;
     std::atomic<bool> StopSecondary {false};
-    SecondaryIDThread* SearchThread = nullptr;
+    int AutoAddrNext = 0;   // the primary address automatic addressing gives the current meter
+    int AutoAddrRow = 0;    // the meters-table row being addressed
     LinkState Link;
     MeterReplyState ReplyState;   // the header and record table of the last valid reply
 
@@ -430,6 +498,30 @@ public:
     QPushButton* Butt_set_unit;
     QPushButton* Butt_command_send;
 
+    // Selection by ID and automatic addressing.
+    QLineEdit* Edit_id;
+    QPushButton* Button1;   // "Stop Secondary"
+    UpDownEdit* UD_AutoPrimary;
+    QLineEdit* Edit_auto_primary;
+    // The configuration commands.
+    QLabel* Label_new_address;
+    UpDownEdit* UD_new_address;
+    QLineEdit* Edit_new_address;
+    QPushButton* Butt_set_address;
+    QLabel* Label_liter;
+    QLineEdit* Edit_liter;
+    QPushButton* Butt_modify_liters;
+    QCheckBox* Check_value_wendix;
+    QLabel* Label_new_id;
+    QLineEdit* Edit_new_id;
+    QPushButton* Butt_set_id;
+    QComboBox* Combo_set_baud;
+    QComboBox* Combo_medium;
+    QComboBox* Combo_unit;
+    QComboBox* Combo_constant;
+    QCheckBox* Check_wendix;   // "Relay"
+    QPushButton* BitBtn19;     // hidden: "Relay unit"
+
     QMenu* ContextMenuMbus;
     QAction* Readselected1;
     QAction* ReadAll1;
@@ -499,10 +591,99 @@ public:
     QCheckBox* Check_sort_hist_user;
     StringGridView* Grid_sort;
 
+    // The gateways' page.
+    QCheckBox* Check_sarnel;
+    QPushButton* Butt_eth_main;
+    QPushButton* Butt_eth_service;
+    QPushButton* Butt_eth_conn;
+    QPushButton* Butt_eth_oper;
+    QPushButton* Butt_tovek2_test;
+    QGroupBox* GroupBox1;
+    QLabel* Label14;
+    QLineEdit* Edit_own_ip;
+    QPushButton* Butt_CMT;
+    QLabel* Label3;
+    QLineEdit* Edit_mask_ip;
+    QPushButton* Butt_CET;
+    QLabel* Label19;
+    QLineEdit* Edit_gw_ip;
+    QPushButton* Butt_MET;
+    QLabel* Label16;
+    QLineEdit* Edit_network;
+    QPushButton* Butt_tovek_nn;
+    QLabel* Label15;
+    QLineEdit* Edit_man_ip;
+    QPushButton* Butt_tovek_manip;
+    QLabel* Label26;
+    QLineEdit* Edit_control_ip;
+    QPushButton* Butt_tovek2_conip;
+    QLabel* Label17;
+    QLineEdit* Edit_op1_ip;
+    QPushButton* Butt_tovek2_op1;
+    QCheckBox* Check_op1;
+    QCheckBox* Check_op2;
+    QCheckBox* Check_op3;
+    QCheckBox* Check_op4;
+    QLabel* Label2;
+    QLineEdit* Edit_gprs_pin;
+    QPushButton* Butt_gprs_pin;
+    QLabel* Label9;
+    QLineEdit* Edit_gprs_username;
+    QPushButton* Butt_gprs_user;
+    QLabel* Label11;
+    QLineEdit* Edit_gprs_pass;
+    QPushButton* Butt_gprs_pass;
+    QLabel* Label18;
+    QLineEdit* Edit_apn;
+    QPushButton* Butt_apn;
+    QLabel* Label27;
+    QLineEdit* Edit_phone_number;
+    QPushButton* Butt_phone_number;
+    QPushButton* Butt_saveall;
+    QGroupBox* GroupBox2;
+    QLabel* Label29;
+    QComboBox* Combo_com2_speed;
+    QLabel* Label21;
+    QComboBox* Combo_com2_parity;
+    QPushButton* Butt_DDT;
+    QLabel* Label20;
+    QLabel* Label25;
+    UpDownEdit* UD_day;
+    QLineEdit* Edit_day;
+    QLabel* Label30;
+    UpDownEdit* UD_hour;
+    QLineEdit* Edit_hour;
+    QLabel* Label31;
+    UpDownEdit* UD_minute;
+    QLineEdit* Edit_minute;
+    QPushButton* Butt_OHA;
+    QLabel* Label22;
+    UpDownEdit* UD_retries;
+    QLineEdit* Edit_retries;
+    QPushButton* Butt_TXG;
+    QLabel* Label24;
+    UpDownEdit* UD_retry_timeout;
+    QLineEdit* Edit_retry_timeout;
+    QPushButton* Butt_RXG;
+    QLabel* Label23;
+    UpDownEdit* UD_ping;
+    QLineEdit* Edit_ping;
+    QPushButton* Butt_DPP;
+    QLabel* Label28;
+    UpDownEdit* UD_tovek_mbus;
+    QLineEdit* Edit_tovek_mbus_response;
+    QPushButton* Butt_tovek_mbus_response;
+    QPushButton* Butt_eth_date;
+    QPushButton* Butt_eth_time;
+    QPushButton* Butt_gprs_info;
+    QPushButton* Butt_gprs_stat;
+
 public slots:
     // The request timers' ticks; public, so that a run can be stepped tick by tick.
     void Timer_respondTimer();
     void Timer_readallTimer();
+    void Timer_secondaryTimer();
+    void Timer_auto_addressTimer();
     void Timer_pexorTimer();
     void Timer_pexor_infoTimer();
 
@@ -565,8 +746,42 @@ private:
     bool purgeComm();
     char decimalSeparator() const;
 
+    // What the active link has received by the rule of the request timers; nothing (and no
+    // log line) for the serial link with its port closed. A failed read raises.
+    std::optional<std::string> linkReply();
+
+    // Selection by ID and the wildcard search.
+    friend class SearchHost;
+    void buildSecondaryControls(QGridLayout* search);
+    QWidget* buildAutoPrimary(QWidget* parent);
+    void startWildcardSearch();
+    void selectSingleId(const std::string& id);
+    void setSearchControls(bool enabled);
+    void setAutoAddressControls(bool enabled);
+    void endAutoAddressing();
+    void secondaryTick();
+    void dropSerialInput();
+    // The end step of the wildcard search, and its thread's end.
+    void endWildcardSearch();
+    void joinSearchThread();
+    // Stops a running search for the window's close: the thread is gone when this returns.
+    void endSearchForClose();
+    std::chrono::milliseconds searchWait() const;
+
+    // The configuration commands.
+    void buildCommandControls(QGridLayout* ops, QGridLayout* advanced);
+    // 254 on broadcast, else the selected meter's address; -1: no target.
+    int commandTarget() const;
+    // Runs a command's send; a conversion error is logged, clears ReadAfterWrite and gives false.
+    bool sendCommand(const std::function<void()>& send);
+    // The steps after a command's input check: the link, the target, the read after the
+    // write when asked for, the send to the target, Timer_respond.
+    void runMeterCommand(bool readAfterWrite, const std::function<void(int target)>& send);
+
     MeterTableOwner meterOwner_;
     std::unique_ptr<ProgressSteps> progress_;
+    // The host of the running (or last) wildcard search and its thread; the thread goes first.
+    std::unique_ptr<SecondarySearchHost> searchHost_;
 
     // How a display command goes out: a single command connects or opens its link first,
     // one inside an exchange does not (the sort command still connects the module).
@@ -603,6 +818,24 @@ private:
     void endHistoryRead();
     void exportCsv(const StringGrid& grid, const std::string& defaultName, std::vector<std::string>& lines,
                    bool leadingEmptyLine);
+    // The gateways' page and its exchange.
+    void buildGatewayPage();
+    void buildGatewayAddresses(QWidget* group);
+    void buildGatewayOptions(QWidget* group);
+    void connectGatewayPage();
+    void setModelLayout(bool sarnel);
+    void sendAddress(const QLineEdit* edit, const char* key, const char* logText);
+    bool gatewayGate();
+    // The start of a gateway exchange: refused while another exchange runs, then the serial
+    // port opened; false when nothing may be sent.
+    bool startGatewayExchange();
+    // Logs logLine (when not empty), writes text and starts the reply display (with
+    // replyDisplay); a failed write is logged with logLine, or with the text without one.
+    void writeGateway(const std::string& text, const std::string& logLine, bool replyDisplay);
+    void sendGatewayRequest(const GatewayRequest& request, const char* logLine, bool replyDisplay);
+    void releaseGatewayPort();
+    void closeGatewayPortAfterDrain(std::size_t bytes);
+    bool gatewayReply_ = false;   // the running reply display is a gateway command's
     class ExchangeHold;
     void retryDeferredClose();
     bool exchangeHeld_ = false;    // a blocking display read runs, from before its PrepareLink
@@ -623,4 +856,8 @@ private:
     std::string tovekHost_;
     std::uint16_t tovekPort_ = 0;
     bool firstShown_ = false;   // the current page's show handler ran with the first show
+
+public:
+    // The thread of the running (or last, not yet joined) wildcard search.
+    std::unique_ptr<SecondaryIDThread> SearchThread;
 };

@@ -119,6 +119,7 @@ void TForm11::buildMetersTable(QBoxLayout* page)
                        static_cast<QWidget*>(Butt_clear_grid), static_cast<QWidget*>(Check_broadcast),
                        static_cast<QWidget*>(Check_nke), static_cast<QWidget*>(BitBtn21)})
         reading->addWidget(w);
+    reading->addWidget(buildAutoPrimary(TabSheet1));
     reading->addStretch(1);
     table->addLayout(reading);
 
@@ -171,9 +172,6 @@ void TForm11::buildMeterOperations(QBoxLayout* side)
     Label7 = label(Group_search, "Label7", "By Secondary address: ");
     Butt_find_id = button(Group_search, "Butt_find_id", "Find");
     Butt_find_all = button(Group_search, "Butt_find_all", "Find all");
-    search->addWidget(Label7, 2, 0);
-    search->addWidget(Butt_find_id, 2, 1);
-    search->addWidget(Butt_find_all, 2, 2);
     connect(Butt_find_primary, &QPushButton::clicked, this, [this] {
         try {
             Butt_find_primaryClick();
@@ -199,18 +197,15 @@ void TForm11::buildMeterOperations(QBoxLayout* side)
     Label35 = label(Group_advanced, "Label35", "Set Unit to:");
     Butt_set_unit = button(Group_advanced, "Butt_set_unit", "Set");
     advanced->addWidget(Label13, 0, 0);
-    advanced->addWidget(Butt_set_baud, 0, 1);
+    advanced->addWidget(Butt_set_baud, 0, 3);
     advanced->addWidget(Label34, 1, 0);
-    advanced->addWidget(Butt_set_medium, 1, 1);
+    advanced->addWidget(Butt_set_medium, 1, 3);
     advanced->addWidget(Label35, 2, 0);
-    advanced->addWidget(Butt_set_unit, 2, 1);
+    advanced->addWidget(Butt_set_unit, 2, 3);
     side->addWidget(Group_advanced);
 
-    for (QWidget* w : {Butt_find_id, Butt_find_all, Butt_reset, Butt_set_baud, Butt_set_medium, Butt_set_unit,
-                       BitBtn21}) {
-        w->setEnabled(false);
-        AwaitingHandler.insert(w);
-    }
+    buildSecondaryControls(search);
+    buildCommandControls(ops, advanced);
 }
 
 QPushButton* TForm11::buildCommandSend(QWidget* parent)

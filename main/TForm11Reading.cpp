@@ -56,19 +56,25 @@ bool TForm11::purgeComm()
     }
 }
 
-std::string TForm11::takeReply()
+std::optional<std::string> TForm11::linkReply()
 {
     if (EthernetTicked() || TovekServerTicked())
         return Link.EthReplyText;
     if (XportTicked())
         return Link.LanxpReplyText;
-    if (PortOpen) {
-        try {
-            return Comm1.ReadText();
-        } catch (const std::exception& e) {
-            Log.add(e.what());
-            return {};
-        }
+    if (PortOpen)
+        return Comm1.ReadText();
+    return std::nullopt;
+}
+
+std::string TForm11::takeReply()
+{
+    try {
+        if (std::optional<std::string> reply = linkReply())
+            return *reply;
+    } catch (const std::exception& e) {
+        Log.add(e.what());
+        return {};
     }
     Log.add("No valid connection...");
     return {};
@@ -270,6 +276,7 @@ void TForm11::Butt_find_primaryClick()
     }
     Timer_readall->stop();
     Timer_secondary->stop();
+    SetAddrPending = false;   // a stopped selection must not give the next one a new address
     enableTimer(*Timer_respond);
 }
 

@@ -16,6 +16,8 @@ public:
 
     // The last frame handed on was an SND_NKE to this address.
     bool lastWasSndNkeTo(int address) const;
+    // The last frame handed on came from this builder.
+    bool lastWas(FrameBuilder builder) const { return any_ && builder_ == builder; }
 
 private:
     SendPath& next_;

@@ -98,18 +98,35 @@ void LinkSendPath::sendToDisplayOrSerial(const std::string& frame, const std::st
 void LinkSendPath::sendToSerial(const std::string& frame, const std::string& target,
                                 const std::string& operation)
 {
+    if (writeSerial(frame, Concat({"Can not write to COM port - ", operation, target}))
+        && controls_.IsAdministrator())
+        log_.add("Sent:" + SpacedHex(frame));
+}
+
+bool LinkSendPath::writeSerial(const std::string& frame, const std::string& failureText)
+{
     if (!comm_.Active())
-        return;
+        return false;
     bool written = false;
     try {
         written = comm_.WriteText(frame);
     } catch (const ESioCommError&) {
         written = false;
     }
-    if (!written) {
-        log_.add(Concat({"Can not write to COM port - ", operation, target}));
+    if (!written)
+        log_.add(failureText);
+    return written;
+}
+
+void LinkSendPath::sendSearchFrame(const std::string& frame)
+{
+    if (controls_.EthernetTicked() || controls_.TovekServerTicked()) {
+        sendToGateways(frame, FrameBuilder::SelectById);
         return;
     }
-    if (controls_.IsAdministrator())
-        log_.add("Sent:" + SpacedHex(frame));
+    if (controls_.XportTicked()) {
+        sendToDisplayOrSerial(frame, {}, {});
+        return;
+    }
+    writeSerial(frame, "Can not write to COM port - searching by secondary...");
 }

@@ -35,6 +35,10 @@ public:
     void send(const std::string& frame, FrameBuilder builder, const std::string& target,
               const std::string& operation) override;
 
+    // The secondary search's select frames, on the same routes: never a "Sent:" line, and a
+    // failed serial write logs "Can not write to COM port - searching by secondary...".
+    // A failure on the display module's route reaches the caller.
+    void sendSearchFrame(const std::string& frame);
     // A text command for a gateway or the display on the gateway link that is chosen: wrapped
     // in a text packet to the gateway server (whose network number is read from the settings
     // first), bare to the gateway on the listening socket. Changes no link flag. True when
@@ -47,6 +51,8 @@ private:
                                const std::string& operation);
     void sendToSerial(const std::string& frame, const std::string& target,
                       const std::string& operation);
+    // Writes on an open port; logs failureText when the write fails. Gives whether it was written.
+    bool writeSerial(const std::string& frame, const std::string& failureText);
     // Sends on a gateway link; a failure is logged as errorText + " - " + the reason.
     bool sendPacket(NetLink link, const std::string& packet, const char* errorText);
 

@@ -68,6 +68,25 @@ protected:
         return p;
     }
 
+    // Connections made to the listening port queue in the system until the program takes
+    // them: once it has taken one more made now as its gateway, it has taken every one before
+    // it. While an earlier one is still its gateway, the newcomer is closed: then another.
+    void takeQueuedConnections()
+    {
+        bool taken = false;
+        for (int attempt = 0; attempt < 100 && !taken; ++attempt) {
+            Peer probe = Peer::connectTo(port());
+            sockaddr_in local {};
+            socklen_t len = sizeof local;
+            ASSERT_EQ(::getsockname(probe.fd(), reinterpret_cast<sockaddr*>(&local), &len), 0);
+            const auto isGateway = [&] { return f().Link.ClientOnListen && f().GatewayRemotePort == ntohs(local.sin_port); };
+            ASSERT_TRUE(QTest::qWaitFor([&] { return isGateway() || (probe.poll(), probe.isClosed()); }, 30000));
+            taken = isGateway();
+        }
+        ASSERT_TRUE(taken);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !f().Link.ClientOnListen && f().Socket1Connections.empty(); }, 10000));
+    }
+
     std::size_t linesFrom(std::size_t first, const std::string& text)
     {
         const auto& lines = f().Log.lines();

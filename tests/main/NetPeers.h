@@ -60,6 +60,8 @@ public:
     }
 
     bool valid() const { return fd_ >= 0; }
+    // The other end has closed (as far as poll() has seen).
+    bool isClosed() const { return eof_; }
     int fd() const { return fd_; }
 
     bool send(const std::string& bytes)

@@ -366,4 +366,38 @@ TEST_F(GatewayRouteTest, TheDisplayModuleTakesTheRawFrameWhenConnected)
     EXPECT_EQ(link.PacketNo, 1);
 }
 
+// The secondary search's select frames: the same routes, its own texts, never "Sent:".
+TEST_F(GatewayRouteTest, SearchFramesGoQuietlyWithTheSearchsFailureTexts)
+{
+    const std::string frame = SelectByIdFrame("12345678");
+    controls.admin = true;
+    comm.Open();
+    path.sendSearchFrame(frame);
+    EXPECT_EQ(log.count(), 0u);
+    controls.admin = false;
+    EXPECT_EQ(lineUpToSentinel(), frame);
+
+    listening();
+    path.sendSearchFrame(frame);
+    ASSERT_EQ(sockets.sent.size(), 1u);
+    EXPECT_EQ(parsed(sockets.sent[0].second).payload, frame);
+    EXPECT_EQ(link.PacketNo, 2);   // counts as any packet
+    sockets.failure = "Broken pipe";
+    path.sendSearchFrame(frame);
+    ASSERT_EQ(log.count(), 1u);
+    EXPECT_EQ(log.line(0), "Socket exception during normal read - Broken pipe");
+    EXPECT_EQ(link.PacketNo, 2);
+
+    controls.ethernet = false;
+    log.clear();
+    const int devnull = ::open("/dev/null", O_RDWR | O_CLOEXEC);   // the far end goes away
+    ASSERT_GE(devnull, 0);
+    ASSERT_EQ(::dup2(devnull, pty.masterFd()), pty.masterFd());
+    ::close(devnull);
+    controls.admin = true;
+    path.sendSearchFrame(frame);
+    ASSERT_EQ(log.count(), 1u);
+    EXPECT_EQ(log.line(0), "Can not write to COM port - searching by secondary...");
+}
+
 } // namespace

@@ -181,13 +181,27 @@ TEST_F(Bus, BaudAndResetFramesChangeTheModel)
 TEST_F(Bus, OtherSndUdIsAcknowledgedAndDescribed)
 {
     const std::string before = bus.meter(0).telegram();
-    const SimOutcome counter = bus.handle(sndUd(5, 0x51, "0C 13 99 99 00 00", 0x53));
-    EXPECT_EQ(only(counter), e5);
-    EXPECT_NE(counter.what.find("0C 13 99 99 00 00 left alone"), std::string::npos) << counter.what;
+    // A unit and a relay value: written to other VIFs than the counter's.
+    const SimOutcome unit = bus.handle(sndUd(5, 0x51, "0F 0B 03 04 01 01", 0x53));
+    EXPECT_EQ(only(unit), e5);
+    EXPECT_NE(unit.what.find("manufacturer data 0F 0B 03 04 01 01 left alone"), std::string::npos) << unit.what;
+    const SimOutcome relay = bus.handle(sndUd(5, 0x51, "0C 14 99 99 00 00", 0x53));
+    EXPECT_EQ(only(relay), e5);
+    EXPECT_NE(relay.what.find("0C 14 99 99 00 00 left alone"), std::string::npos) << relay.what;
     const SimOutcome unknown = bus.handle(sndUd(5, 0x5A, "01 02"));
     EXPECT_EQ(only(unknown), e5);
     EXPECT_NE(unknown.what.find("not modelled"), std::string::npos) << unknown.what;
     EXPECT_EQ(bus.meter(0).telegram(), before);
+}
+
+TEST_F(Bus, ACounterWriteIsReadBack)
+{
+    const SimOutcome write = bus.handle(sndUd(5, 0x51, "0C 13 23 01 00 00", 0x53));
+    EXPECT_EQ(only(write), e5);
+    EXPECT_NE(write.what.find("counter value -> 123"), std::string::npos) << write.what;
+    const std::string t = only(bus.handle(reqUd2(5)));
+    EXPECT_NE(t.find(hexBytes("0C 13 23 01 00 00")), std::string::npos);
+    EXPECT_NE(bus.meter(1).telegram().find(hexBytes("0C 13 22 00 00 00")), std::string::npos);   // the others keep theirs
 }
 
 TEST_F(Bus, SilentMeterObeysButDoesNotAnswer)

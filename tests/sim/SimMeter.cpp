@@ -4,6 +4,7 @@
 #include "TelegramBuilder.h"
 
 #include <cstdio>
+#include <optional>
 #include <stdexcept>
 
 namespace {
@@ -45,6 +46,107 @@ std::uint32_t mergeId(std::uint32_t current, std::uint32_t given)
         out |= (g == 0xF ? c : g) << (4 * j);
     }
     return out;
+}
+
+// One data record: where it starts, its DIF and VIF (without extensions), where its value lies.
+struct Record {
+    std::size_t start = 0;
+    unsigned dif = 0;
+    unsigned vif = 0;
+    std::size_t value = 0;
+    std::size_t length = 0;
+};
+
+enum class Walk { Record, Filler, ManufacturerData, Malformed };
+
+// Reads the record at data[i] and moves i past it (past a filler byte, or to the end for
+// manufacturer data and malformed records).
+Walk nextRecord(std::string_view data, std::size_t& i, Record& r)
+{
+    r.start = i;
+    r.dif = byteAt(data, i);
+    if (r.dif == 0x2F) {
+        ++i;
+        return Walk::Filler;
+    }
+    if ((r.dif & 0x0F) == 0x0F) {
+        i = data.size();
+        return Walk::ManufacturerData;
+    }
+    ++i;
+    const auto malformed = [&] {
+        i = data.size();
+        return Walk::Malformed;
+    };
+    bool more = r.dif & 0x80;
+    while (more && i < data.size())
+        more = byteAt(data, i++) & 0x80;
+    if (more || i >= data.size())
+        return malformed();
+    r.vif = byteAt(data, i++);
+    more = r.vif & 0x80;
+    while (more && i < data.size())
+        more = byteAt(data, i++) & 0x80;
+    if (more)
+        return malformed();
+    if ((r.vif & 0x7F) == 0x7C) { // plain-text unit: a length byte and the text
+        if (i >= data.size() || i + 1 + byteAt(data, i) > data.size())
+            return malformed();
+        i += 1 + byteAt(data, i);
+    }
+    int len = dataLength(r.dif);
+    if (len < 0) { // variable length: the first data byte tells
+        const unsigned lvar = i < data.size() ? byteAt(data, i) : 0x100;
+        if (lvar >= 0xF0)
+            return malformed();
+        ++i;
+        len = static_cast<int>(lvar < 0xC0 ? lvar : lvar & 0x0F);
+    }
+    if (i + static_cast<std::size_t>(len) > data.size())
+        return malformed();
+    r.value = i;
+    r.length = static_cast<std::size_t>(len);
+    i += r.length;
+    return Walk::Record;
+}
+
+// A counter written as eight BCD digits (DIF 0C) or a 32-bit integer (DIF 04); nothing when a
+// BCD digit is no decimal digit.
+std::optional<std::uint64_t> counterValue(unsigned dif, std::string_view value)
+{
+    std::uint64_t v = 0;
+    for (std::size_t k = value.size(); k-- > 0;) {
+        const unsigned b = byteAt(value, k);
+        if (dif == 0x04) {
+            v = v << 8 | b;
+        } else {
+            if ((b >> 4) > 9 || (b & 0x0F) > 9)
+                return std::nullopt;
+            v = v * 100 + (b >> 4) * 10 + (b & 0x0F);
+        }
+    }
+    return v;
+}
+
+// Writes v into a record's value field in the record's own coding: BCD or a little-endian
+// integer of its length, the low digits or bytes kept. False for other codings.
+bool storeValue(unsigned dif, char* field, std::size_t length, std::uint64_t v)
+{
+    const unsigned coding = dif & 0x0F;
+    const bool bcd = (coding >= 0x09 && coding <= 0x0C) || coding == 0x0E;
+    const bool integer = (coding >= 0x01 && coding <= 0x04) || coding == 0x06 || coding == 0x07;
+    if (!bcd && !integer)
+        return false;
+    for (std::size_t k = 0; k < length; ++k) {
+        if (bcd) {
+            field[k] = static_cast<char>((v % 10) | ((v / 10) % 10) << 4);
+            v /= 100;
+        } else {
+            field[k] = static_cast<char>(v & 0xFF);
+            v >>= 8;
+        }
+    }
+    return true;
 }
 
 std::string number(unsigned value)
@@ -227,58 +329,23 @@ std::vector<std::string> SimMeter::applyRecords(std::string_view data)
     std::vector<std::string> notes;
     std::size_t i = 0;
     while (i < data.size()) {
-        const unsigned dif = byteAt(data, i);
-        if (dif == 0x2F) { // filler
-            ++i;
+        Record r;
+        const std::size_t start = i;
+        switch (nextRecord(data, i, r)) {
+        case Walk::Filler:
             continue;
-        }
-        if ((dif & 0x0F) == 0x0F) {
-            notes.push_back("manufacturer data " + simHex(data.substr(i)) + " left alone");
-            break;
-        }
-        const std::size_t start = i++;
-        auto malformed = [&] {
+        case Walk::ManufacturerData:
+            notes.push_back("manufacturer data " + simHex(data.substr(start)) + " left alone");
+            continue;
+        case Walk::Malformed:
             notes.push_back("malformed record " + simHex(data.substr(start)) + " left alone");
-            i = data.size();
-        };
-        bool more = dif & 0x80;
-        while (more && i < data.size())
-            more = byteAt(data, i++) & 0x80;
-        if (more || i >= data.size()) {
-            malformed();
+            continue;
+        case Walk::Record:
             break;
         }
-        const unsigned vif = byteAt(data, i++);
-        more = vif & 0x80;
-        while (more && i < data.size())
-            more = byteAt(data, i++) & 0x80;
-        if (more) {
-            malformed();
-            break;
-        }
-        if ((vif & 0x7F) == 0x7C) { // plain-text unit: a length byte and the text
-            if (i >= data.size() || i + 1 + byteAt(data, i) > data.size()) {
-                malformed();
-                break;
-            }
-            i += 1 + byteAt(data, i);
-        }
-        int len = dataLength(dif);
-        if (len < 0) { // variable length: the first data byte tells
-            const unsigned lvar = i < data.size() ? byteAt(data, i) : 0x100;
-            if (lvar >= 0xF0) {
-                malformed();
-                break;
-            }
-            ++i;
-            len = static_cast<int>(lvar < 0xC0 ? lvar : lvar & 0x0F);
-        }
-        if (i + static_cast<std::size_t>(len) > data.size()) {
-            malformed();
-            break;
-        }
-        const std::string_view value = data.substr(i, static_cast<std::size_t>(len));
-        i += static_cast<std::size_t>(len);
+        const unsigned dif = r.dif;
+        const unsigned vif = r.vif;
+        const std::string_view value = data.substr(r.value, r.length);
 
         if (dif == 0x01 && vif == 0x7A) {
             const unsigned a = byteAt(value, 0);
@@ -305,9 +372,40 @@ std::vector<std::string> SimMeter::applyRecords(std::string_view data)
             notes.push_back("secondary address " + before + " -> " + simIdText(id_) + " "
                             + simManufacturerLetters(manufacturer_) + " " + hexByte(version_) + " "
                             + hexByte(medium_));
+        } else if ((dif == 0x0C || dif == 0x04) && vif == 0x13) {
+            notes.push_back(setCounter(dif, value) + " (" + simHex(data.substr(start, i - start)) + ")");
         } else {
             notes.push_back("record " + simHex(data.substr(start, i - start)) + " left alone");
         }
     }
     return notes;
+}
+
+std::string SimMeter::setCounter(unsigned dif, std::string_view value)
+{
+    const std::optional<std::uint64_t> v = counterValue(dif, value);
+    if (!v)
+        return "counter value not BCD, left alone";
+    // The records: all of a built telegram's body, or those after a recorded CI 72 header.
+    std::size_t from = 0;
+    std::size_t to = body_.size();
+    if (recorded_) {
+        if (body_.size() < headerEnd + 2 || byteAt(body_, 6) != 0x72)
+            return "no counter record, left alone";
+        from = headerEnd;
+        to = body_.size() - 2;
+    }
+    const std::string_view records = std::string_view(body_).substr(0, to);
+    for (std::size_t i = from; i < to;) {
+        Record r;
+        const Walk walk = nextRecord(records, i, r);
+        if (walk == Walk::ManufacturerData || walk == Walk::Malformed)
+            break;
+        if (walk != Walk::Record || r.vif != 0x13)
+            continue;
+        if (!storeValue(r.dif, body_.data() + r.value, r.length, *v))
+            return "counter record of DIF " + hexByte(r.dif) + " not settable, left alone";
+        return "counter value -> " + std::to_string(*v);
+    }
+    return "no counter record, left alone";
 }

@@ -72,12 +72,14 @@ public:
 
     // Applies the data records of a CI 51 SND_UD: DIF 01 VIF 7A new primary address, DIF 0C
     // VIF 79 new ID (BCD), DIF 07 VIF 79 new ID, manufacturer, version and medium (an ID
-    // nibble F or a byte FF keeps what the meter has). Gives one line per record: what it
-    // changed, or why it was left alone.
+    // nibble F or a byte FF keeps what the meter has), DIF 0C or 04 VIF 13 a counter value,
+    // which becomes the value of the telegram's first VIF 13 record (in that record's coding).
+    // Gives one line per record: what it changed, or why it was left alone.
     std::vector<std::string> applyRecords(std::string_view data);
 
 private:
     SimMeter() = default;
+    std::string setCounter(unsigned dif, std::string_view value);
 
     std::uint8_t address_ = 0;
     std::uint32_t id_ = 0;

@@ -170,6 +170,53 @@ INSTANTIATE_TEST_SUITE_P(Cases, Selection, ::testing::Values(
     SelectionCase {"78 56 34 12 FF FF FF 06", false},
     SelectionCase {"78 56 34 12 FF FF FF", false}));   // too short
 
+// The records of a telegram, after its 12-byte header, without the sum and stop byte.
+std::string recordsOf(const SimMeter& m)
+{
+    const std::string t = m.telegram();
+    return t.substr(19, t.size() - 21);
+}
+
+TEST(SimMeter, ACounterWriteSetsTheFirstCounterInItsOwnCoding)
+{
+    struct Case {
+        const char* label;
+        const char* records;   // the meter's
+        const char* write;
+        const char* after;     // the meter's records then
+    } cases[] = {
+        {"BCD over BCD", "0C 13 11 00 00 00 0C 06 27 04 00 00", "0C 13 23 01 00 00",
+         "0C 13 23 01 00 00 0C 06 27 04 00 00"},
+        {"binary over BCD", "0C 13 11 00 00 00", "04 13 7B 00 00 00", "0C 13 23 01 00 00"},
+        {"BCD over binary", "04 13 00 00 00 00", "0C 13 21 43 00 00", "04 13 E1 10 00 00"},
+        {"the first of two", "0C 13 11 00 00 00 4C 13 22 00 00 00", "0C 13 99 00 00 00",
+         "0C 13 99 00 00 00 4C 13 22 00 00 00"},
+        {"behind a record with DIFE", "84 10 06 01 00 00 00 0B 13 56 34 12", "0C 13 78 56 34 12",
+         "84 10 06 01 00 00 00 0B 13 78 56 34"},
+        {"no counter", "0C 06 27 04 00 00", "0C 13 23 01 00 00", "0C 06 27 04 00 00"},
+        {"not BCD", "0C 13 11 00 00 00", "0C 13 2A 00 00 00", "0C 13 11 00 00 00"},
+        {"a real is not set", "05 13 00 00 80 3F", "0C 13 23 01 00 00", "05 13 00 00 80 3F"},
+        {"other VIFs stay", "0C 13 11 00 00 00", "0C 14 23 01 00 00", "0C 13 11 00 00 00"},
+    };
+    for (const Case& c : cases) {
+        SimMeter m(5, "12345678", "ABC", 1, 0x07, hexBytes(c.records));
+        const auto notes = m.applyRecords(hexBytes(c.write));
+        ASSERT_EQ(notes.size(), 1u) << c.label;
+        EXPECT_EQ(spacedHex(recordsOf(m)), std::string(c.after) + " ") << c.label << ": " << notes[0];
+        EXPECT_TRUE(simPassesReplyChecks(m.telegram())) << c.label;
+    }
+}
+
+TEST(SimMeter, ACounterWriteReachesARecordedTelegram)
+{
+    const std::string frame = longFrame(0x08, 1, 0x72,
+                                        hexBytes("78 56 34 12 24 40 01 07 01 00 00 00 0C 13 11 00 00 00"));
+    SimMeter m = SimMeter::fromTelegram(3, frame);
+    m.applyRecords(hexBytes("0C 13 23 01 00 00"));
+    EXPECT_EQ(spacedHex(recordsOf(m)), "0C 13 23 01 00 00 ");
+    EXPECT_TRUE(simPassesReplyChecks(m.telegram()));
+}
+
 struct RecordsCase {
     const char* label;
     const char* records;

@@ -48,3 +48,8 @@ void AppFixture::loginAs(const std::string& level, const UserRights& rights)
 {
     windows_->Login->ApplyAccess(level, rights);
 }
+
+void AppFixture::destroyWindows()
+{
+    windows_.reset();
+}

@@ -39,6 +39,8 @@ protected:
     // Creates the windows as the program does and logs in as a Setup account with every
     // right: the main window shown, Users disabled, Settings enabled, no hex log.
     void start();
+    // Destroys the windows as the program's end does.
+    void destroyWindows();
     // Creates the windows as the program does and shows the login; nobody is logged in.
     void startAtLogin();
     // Lets the login apply an account's level and rights, without an accounts file.
