@@ -167,8 +167,9 @@ protected:
     void linkReleased()
     {
         EXPECT_TRUE(released());
-        if (GetParam() == Link::CallingIn)
+        if (GetParam() == Link::CallingIn) {
             EXPECT_TRUE(f().Link.ClientOnListen);   // the listening link stays
+        }
     }
 };
 
