@@ -168,6 +168,7 @@ TForm11::TForm11(const ProgramPaths& paths, Prompts& prompts, Clock& clock)
     buildLinks();
     connectCustomCommand();
     connectLogAndFiles();
+    buildGatewayPage();
     buildDisplayPage();
     buildReadingsPage();
     FormCreate();
@@ -262,12 +263,6 @@ void TForm11::buildPages()
     buildMeterOperations(side);
     side->addStretch(1);
     connect(UD_timeout, &QSpinBox::valueChanged, this, [this] { Edit_timeoutChange(); });
-
-    auto* gateway = new QVBoxLayout(TabSheet2);
-    Check_tovek2 = new QCheckBox("Tovek", TabSheet2);
-    Check_tovek2->setObjectName("Check_tovek2");
-    gateway->addWidget(Check_tovek2);
-    gateway->addStretch(1);
 
     // Below the pages: how a custom command is typed, then the log.
     auto* command = new QHBoxLayout;
