@@ -34,6 +34,7 @@
 
 class Clock;
 struct GatewayRequest;
+struct LanguageTexts;
 class LogView;
 class PrintDevice;
 class Prompts;
@@ -128,7 +129,8 @@ public:
     void Italian1Click();
     void Polish1Click();
 
-    // The language texts of the main window.
+    // The language texts of the main window (TForm11Language.cpp): the meters table's
+    // columns for the settings, the three tables' headers, every caption and the menus.
     void SetLanguageEnglish();
     void SetLanguageItalian();
     void SetLanguagePolish();
@@ -191,7 +193,8 @@ public:
     TFormFullMbus* FormFullMbus = nullptr;
 
     // --- meters table and selection (TForm11MetersTable.cpp) ---
-    // The columns and English headers of Grid_vantrel for TitleCount and SecMainShown.
+    // The columns and headers of Grid_vantrel for TitleCount and SecMainShown, in the language
+    // of LanguageNo; the cells stay where they are.
     void LayMeterColumns();
     void Grid_vantrelSelectCell(int col, int row);
     // Shows CurId/CurAddr in the labels and selects the meter's row: the last row of that ID
@@ -455,6 +458,7 @@ public:
     QLineEdit* Edit_timeout;
     QCheckBox* Check_hex;
     QCheckBox* Check_ascii;
+    QLabel* Label4;
     QLineEdit* Edit_command;
     LogView* Memo_current;
     QPushButton* BitBtn7;
@@ -496,6 +500,12 @@ public:
     QPushButton* Butt_set_medium;
     QLabel* Label35;
     QPushButton* Butt_set_unit;
+    // The accent labels over Label13, Label35, Label29 and Label21, shown in Italian; each
+    // is made with the first language run that finds its base label.
+    QLabel* Label36 = nullptr;
+    QLabel* Label37 = nullptr;
+    QLabel* Label38 = nullptr;
+    QLabel* Label39 = nullptr;
     QPushButton* Butt_command_send;
 
     // Selection by ID and automatic addressing.
@@ -546,7 +556,7 @@ public:
     QPushButton* Butt_pexor_cleartable;
     QPushButton* BitBtn11;
     QPushButton* BitBtn12;
-    QLabel* Label_pexor_refresh;
+    QLabel* Label32;
     UpDownEdit* UD_pexor_refresh;
     QLineEdit* Edit_pexor_refresh;
     QPushButton* Butt_pexor_refresh;
@@ -716,6 +726,17 @@ private:
     void sendAsciiCommand(const std::string& text);
     void sendHexCommand(const std::string& text);
     bool sendOn(NetLink link, const std::string& bytes, std::string& error) override;
+
+    // The languages.
+    void applyLanguage(UiLanguage language);
+    void setCaption(const std::string& control, const std::string& text);
+    void placeAccentLabels(const LanguageTexts& texts, bool shown);
+    std::array<QLabel**, 4> accentMembers();
+    // Moves the cells once when the table's second-main column differs from the setting.
+    void relayMeterTable();
+    void layMeterColumns(const LanguageTexts& texts);
+    int laidColumns_ = -1;   // the column count and fixed columns the widths were set for
+    int laidFixed_ = 0;
 
     friend class MeterTableOwner;
     void buildMetersTable(QBoxLayout* page);
