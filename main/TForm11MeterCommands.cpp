@@ -189,7 +189,7 @@ void TForm11::runMeterCommand(bool readAfterWrite, const std::function<void(int 
 
 void TForm11::Butt_set_baudClick()
 {
-    if (BlockingWaitBusy())
+    if (refuseWhileBusy())
         return;
     const std::optional<std::uint8_t> ci = BaudRateCi(bytesOf(Combo_set_baud->currentText()));
     if (!ci) {
@@ -201,14 +201,14 @@ void TForm11::Butt_set_baudClick()
 
 void TForm11::Butt_resetClick()
 {
-    if (BlockingWaitBusy())
+    if (refuseWhileBusy())
         return;
     runMeterCommand(false, [&](int target) { Frames.SendApplicationReset(target); });
 }
 
 void TForm11::Butt_set_idClick()
 {
-    if (BlockingWaitBusy())
+    if (refuseWhileBusy())
         return;
     const std::string id = bytesOf(Edit_new_id->text());
     if (id.size() != 8)
@@ -218,7 +218,7 @@ void TForm11::Butt_set_idClick()
 
 void TForm11::Butt_modify_litersClick()
 {
-    if (BlockingWaitBusy())
+    if (refuseWhileBusy())
         return;
     const std::string value = bytesOf(Edit_liter->text());
     if (value.empty()) {
@@ -233,7 +233,7 @@ void TForm11::Butt_modify_litersClick()
 
 void TForm11::Butt_set_mediumClick()
 {
-    if (BlockingWaitBusy())
+    if (refuseWhileBusy())
         return;
     const std::string medium = bytesOf(Combo_medium->currentText());
     if (medium.empty()) {
@@ -247,7 +247,7 @@ void TForm11::Butt_set_mediumClick()
 
 void TForm11::Butt_set_unitClick()
 {
-    if (BlockingWaitBusy())
+    if (refuseWhileBusy())
         return;
     const std::string unit = bytesOf(Combo_unit->currentText());
     if (!IsSettableUnit(unit)) {
@@ -319,7 +319,8 @@ void TForm11::Check_wendixClick()
 // every way out that sends nothing hands on to the next meter.
 void TForm11::Butt_set_addressClick()
 {
-    if (!AutoAddressing && BlockingWaitBusy())
+    // A step of automatic addressing runs inside that exchange.
+    if (!AutoAddressing && refuseWhileBusy())
         return;
     const auto nextMeter = [this] {
         if (AutoAddressing)

@@ -93,8 +93,11 @@ QWidget* TForm11::buildAutoPrimary(QWidget* parent)
 
 void TForm11::Butt_find_idClick()
 {
-    if (BlockingWaitBusy())
+    // A Find during a selection by ID starts that selection again.
+    if (linkBusy(Timer_secondary)) {
+        refuseWhileBusy();
         return;
+    }
     const std::string id = bytesOf(Edit_id->text());
     if (id.size() != 8) {
         Log.add("Incorrect ID entered");
@@ -238,7 +241,7 @@ void TForm11::setAutoAddressControls(bool enabled)
 void TForm11::BitBtn21Click()
 {
     if (BitBtn21->text() != "Stop addr") {
-        if (BlockingWaitBusy())
+        if (refuseWhileBusy())
             return;
         const Prompts::Answer answer = prompts_.ask(
             this, Prompts::Icon::Warning, English1->isChecked() ? "Address confirmation" : "Conferma addressing",
