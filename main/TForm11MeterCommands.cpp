@@ -4,7 +4,6 @@
 // acknowledge (and the read-out that follows it, where the command asks for one).
 #include "TForm11.h"
 
-#include "BlockingWait.h"
 #include "ConversionError.h"
 #include "EnableTimer.h"
 #include "FrameCodes.h"
@@ -189,7 +188,7 @@ void TForm11::runMeterCommand(bool readAfterWrite, const std::function<void(int 
 
 void TForm11::Butt_set_baudClick()
 {
-    if (BlockingWaitBusy())
+    if (refuseWhileBusy())
         return;
     const std::optional<std::uint8_t> ci = BaudRateCi(bytesOf(Combo_set_baud->currentText()));
     if (!ci) {
@@ -201,14 +200,14 @@ void TForm11::Butt_set_baudClick()
 
 void TForm11::Butt_resetClick()
 {
-    if (BlockingWaitBusy())
+    if (refuseWhileBusy())
         return;
     runMeterCommand(false, [&](int target) { Frames.SendApplicationReset(target); });
 }
 
 void TForm11::Butt_set_idClick()
 {
-    if (BlockingWaitBusy())
+    if (refuseWhileBusy())
         return;
     const std::string id = bytesOf(Edit_new_id->text());
     if (id.size() != 8)
@@ -218,7 +217,7 @@ void TForm11::Butt_set_idClick()
 
 void TForm11::Butt_modify_litersClick()
 {
-    if (BlockingWaitBusy())
+    if (refuseWhileBusy())
         return;
     const std::string value = bytesOf(Edit_liter->text());
     if (value.empty()) {
@@ -233,7 +232,7 @@ void TForm11::Butt_modify_litersClick()
 
 void TForm11::Butt_set_mediumClick()
 {
-    if (BlockingWaitBusy())
+    if (refuseWhileBusy())
         return;
     const std::string medium = bytesOf(Combo_medium->currentText());
     if (medium.empty()) {
@@ -247,7 +246,7 @@ void TForm11::Butt_set_mediumClick()
 
 void TForm11::Butt_set_unitClick()
 {
-    if (BlockingWaitBusy())
+    if (refuseWhileBusy())
         return;
     const std::string unit = bytesOf(Combo_unit->currentText());
     if (!IsSettableUnit(unit)) {
@@ -261,7 +260,7 @@ void TForm11::Butt_set_unitClick()
     if (target < 0)
         return;
     if (Check_wendix->isChecked()) {
-        BitBtn19Click();
+        relayValueWrite();
         return;
     }
     const std::string medium = Grid_vantrel->grid().cell(SecMainShown ? 6 : 5, MeterSelRow);
@@ -273,6 +272,13 @@ void TForm11::Butt_set_unitClick()
 
 // The relay value write (the hidden "Relay unit", reached from Set unit with "Relay").
 void TForm11::BitBtn19Click()
+{
+    if (refuseWhileBusy())
+        return;
+    relayValueWrite();
+}
+
+void TForm11::relayValueWrite()
 {
     const std::string unit = bytesOf(Combo_unit->currentText());
     const std::string constant = bytesOf(Combo_constant->currentText());
@@ -319,8 +325,13 @@ void TForm11::Check_wendixClick()
 // every way out that sends nothing hands on to the next meter.
 void TForm11::Butt_set_addressClick()
 {
-    if (!AutoAddressing && BlockingWaitBusy())
+    if (refuseWhileBusy())
         return;
+    setPrimaryAddress();
+}
+
+void TForm11::setPrimaryAddress()
+{
     const auto nextMeter = [this] {
         if (AutoAddressing)
             enableTimer(*Timer_auto_address);
