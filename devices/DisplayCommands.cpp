@@ -2,26 +2,25 @@
 
 #include "DisplayReplies.h"
 
-namespace {
-
-// Two digits with a leading "0" below 10; other values in plain decimal.
-std::string twoDigits(int value)
+std::string TwoDigits(int value)
 {
     std::string text = std::to_string(value);
     return value >= 0 && value < 10 ? "0" + text : text;
 }
 
-} // namespace
+int CommandYear(int year)
+{
+    return year >= 100 ? year - 2000 : year;
+}
 
 std::string DateCommand(int day, int month, int year)
 {
-    const int yy = year >= 100 ? year - 2000 : year;
-    return "SET DATE=" + twoDigits(day) + "/" + twoDigits(month) + "/" + twoDigits(yy);
+    return "SET DATE=" + TwoDigits(day) + "/" + TwoDigits(month) + "/" + TwoDigits(CommandYear(year));
 }
 
 std::string TimeCommand(int hour, int minute)
 {
-    return "SET TIME=" + twoDigits(hour) + ":" + twoDigits(minute);
+    return "SET TIME=" + TwoDigits(hour) + ":" + TwoDigits(minute);
 }
 
 RefreshCommand RefreshCommandFor(std::string_view editText)

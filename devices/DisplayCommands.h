@@ -6,6 +6,12 @@
 // The text commands of the local display: printable ASCII, no terminator, numbers in
 // decimal. The address a is the text of the display table's address cell, unchanged.
 
+// A number sent as two digits (the display's and the gateways' commands): one leading "0"
+// below 10, other values in plain decimal.
+std::string TwoDigits(int value);
+// The year of a date command: counted from 2000 from the year 100 on, else as it is.
+int CommandYear(int year);
+
 // "SET DATE=DD/MM/YY"; a year from 100 on is counted from 2000, a smaller one is used as it is.
 std::string DateCommand(int day, int month, int year);
 // "SET TIME=HH:MM".

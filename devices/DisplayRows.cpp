@@ -197,13 +197,6 @@ AddressCheck CheckDeviceAddress(std::string_view a)
     return value >= 1 && value <= MaxDataRows ? AddressCheck::Good : AddressCheck::Bad;
 }
 
-std::string WriteTableButtonCaption(UiLanguage language)
-{
-    if (language == UiLanguage::Italian)
-        return "Invia tabella al Display";
-    return "Write table to the display";
-}
-
 void WriteTotalPulses(StringGrid& pexor, StringGrid& readings, const TotalPulsesFields& f)
 {
     pexor.setCell(0, 0, " ID ");

@@ -81,8 +81,9 @@ bool FactorFits(std::string_view text);
 enum class AddressCheck { Good, Empty, Bad };
 AddressCheck CheckDeviceAddress(std::string_view a);
 
-// The caption of the write button when no write runs.
-std::string WriteTableButtonCaption(UiLanguage language);
+// The caption of the write button while a write runs; LanguageTexts.h gives the one of
+// the language when none runs.
+inline constexpr char WriteTableStopCaption[] = "Stop writing table in display";
 
 // --- decoded replies into the tables ---
 // Every data row of the display table whose address cell equals the address exactly, and

@@ -35,8 +35,8 @@ void TForm11::buildDisplayCommands(QBoxLayout* rows)
     BitBtn11 = button(TabSheet3, "BitBtn11", "Date and Time");
     BitBtn12 = button(TabSheet3, "BitBtn12", "Time");
     BitBtn12->hide();
-    Label_pexor_refresh = new QLabel("Set display refresh time, s", TabSheet3);
-    Label_pexor_refresh->setObjectName("Label_pexor_refresh");
+    Label32 = new QLabel("Set display refresh time", TabSheet3);
+    Label32->setObjectName("Label32");
     UD_pexor_refresh = new UpDownEdit(TabSheet3, "UD_pexor_refresh", "Edit_pexor_refresh", 4, 12, true);
     UD_pexor_refresh->setValue(4);
     UD_pexor_refresh->setFixedWidth(60);
@@ -53,7 +53,7 @@ void TForm11::buildDisplayCommands(QBoxLayout* rows)
     Check_sort_user = new QCheckBox("by user numb.", TabSheet3);
     Check_sort_user->setObjectName("Check_sort_user");
     Check_sort_user->hide();
-    for (QWidget* w : std::initializer_list<QWidget*> {BitBtn11, Label_pexor_refresh, UD_pexor_refresh,
+    for (QWidget* w : std::initializer_list<QWidget*> {BitBtn11, Label32, UD_pexor_refresh,
                                                        Butt_pexor_refresh, BitBtn15, BitBtn16})
         line->addWidget(w);
     line->addStretch(1);

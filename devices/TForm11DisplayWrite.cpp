@@ -6,6 +6,7 @@
 #include "DisplayCommands.h"
 #include "DisplayRows.h"
 #include "EnableTimer.h"
+#include "LanguageTexts.h"
 #include "StringGridView.h"
 #include "TSettings.h"
 #include "Text8.h"
@@ -21,8 +22,6 @@
 #include <exception>
 
 namespace {
-
-const char* const StopCaption = "Stop writing table in display";
 
 QPushButton* button(QWidget* parent, const char* name, const char* text)
 {
@@ -155,7 +154,7 @@ void TForm11::Butt_pexor_setClick()
     sendPexorStep(Check_pexor_active, WriteRow);
     Timer_pexor->setInterval(responseTimeout());
     enableTimer(*Timer_pexor);
-    Butt_pexor_set->setText(StopCaption);
+    Butt_pexor_set->setText(WriteTableStopCaption);
     setPexorRunEnabled(false);
 }
 
@@ -165,7 +164,7 @@ void TForm11::stopPexorRun()
     WriteTableActive = false;
     WriteRow = 1;
     PexorRetryCount = 0;
-    Butt_pexor_set->setText(Text8::toUnicode(WriteTableButtonCaption(TickedLanguage())));
+    Butt_pexor_set->setText(Text8::toUnicode(WriteTableButtonCaption(TickedLanguage(), EncodingName)));
     Butt_pexor_set->setEnabled(true);
     setPexorRunEnabled(true);
     progress_->show(false);
@@ -361,7 +360,7 @@ void TForm11::AdvancePexorWriteStep()
     if (currentPexorStep())
         return;
     Timer_pexor->stop();
-    Butt_pexor_set->setText(Text8::toUnicode(WriteTableButtonCaption(TickedLanguage())));
+    Butt_pexor_set->setText(Text8::toUnicode(WriteTableButtonCaption(TickedLanguage(), EncodingName)));
     Butt_pexor_set->setEnabled(true);
     setPexorRunEnabled(true);
     Butt_pexor_info->setEnabled(true);

@@ -1,6 +1,7 @@
 #include "TFUsers.h"
 
 #include "AtomicFile.h"
+#include "LanguageTexts.h"
 #include "LocaleTime.h"
 #include "PasswordHash.h"
 #include "Prompts.h"
@@ -30,15 +31,6 @@ constexpr int ColumnWidths[6] = {64, 88, 97, 106, 64, 64};
 
 const char* const MissingFileText = "Missing account file!\nContact administrator";
 const char* const UnsupportedText = "Unsupported character in user name, password or access level";
-
-// The Polish letters of this window's texts, Windows-1250 bytes in both encodings.
-constexpr char pl_s[] = "\x9C";   // s acute
-constexpr char pl_n[] = "\xF1";   // n acute
-constexpr char pl_l[] = "\xB3";   // l stroke
-constexpr char pl_a[] = "\xB9";   // a ogonek
-constexpr char pl_z[] = "\xBF";   // z dot
-constexpr char pl_e[] = "\xEA";   // e ogonek
-constexpr char pl_o[] = "\xF3";   // o acute
 
 QString q(std::string_view bytes) { return Text8::toUnicode(bytes); }
 
@@ -352,17 +344,16 @@ void TFUsers::UsersTextsItalian()
 
 void TFUsers::UsersTextsPolish()
 {
-    using s = std::string;
+    const auto pl = [this](char16_t letter) { return PolishLetter(letter, form11_.EncodingName); };
     // The user label has an 8-bit form and a plain one for the Unicode setting.
-    const s label1 = form11_.EncodingName == "CP 852" ? s("U") + pl_z + "ytkownik:" : s("Uzytkownik:");
-    applyTexts(*this, {s("Konta I u") + pl_z + "ytkownicy", label1, s("Has") + pl_l + "o:",
-                       s("Powt") + pl_o + "rz " + "has" + pl_l + "o:", s("Poziom dost") + pl_e + "pu:",
-                       s("Zezw") + pl_o + "l na konfiguracj" + pl_e + " urz" + pl_a + "dze" + pl_n,
-                       s("Zezw") + pl_o + "l na konfiguracj" + pl_e + " komunikacji",
-                       s("Zezw") + pl_o + "l na konfiguracj" + pl_e + " wy" + pl_s + "wietlacza",
-                       "Require login", "Dodaj", s("Usu") + pl_n, s("Wyj") + pl_s + "cie", std::nullopt,
-                       s("Dost") + pl_e + "p", "Data rej.", "m-bus", "Comm",
-                       s("wy") + pl_s + "wietlacza"});
+    const std::string label1 = form11_.EncodingName == "CP 852" ? "U" + pl(u'ż') + "ytkownik:" : "Uzytkownik:";
+    applyTexts(*this, {"Konta I u" + pl(u'ż') + "ytkownicy", label1, "Has" + pl(u'ł') + "o:",
+                       "Powt" + pl(u'ó') + "rz " + "has" + pl(u'ł') + "o:", "Poziom dost" + pl(u'ę') + "pu:",
+                       "Zezw" + pl(u'ó') + "l na konfiguracj" + pl(u'ę') + " urz" + pl(u'ą') + "dze" + pl(u'ń'),
+                       "Zezw" + pl(u'ó') + "l na konfiguracj" + pl(u'ę') + " komunikacji",
+                       "Zezw" + pl(u'ó') + "l na konfiguracj" + pl(u'ę') + " wy" + pl(u'ś') + "wietlacza",
+                       "Require login", "Dodaj", "Usu" + pl(u'ń'), "Wyj" + pl(u'ś') + "cie", std::nullopt,
+                       "Dost" + pl(u'ę') + "p", "Data rej.", "m-bus", "Comm", "wy" + pl(u'ś') + "wietlacza"});
 }
 
 void TFUsers::applyLanguageTexts()

@@ -1,6 +1,7 @@
 #include "TLogin.h"
 
 #include "AtomicFile.h"
+#include "LanguageTexts.h"
 #include "IniFile.h"
 #include "LocaleTime.h"
 #include "PasswordHash.h"
@@ -29,10 +30,6 @@ namespace {
 constexpr int WindowWidth = 247;
 constexpr int WindowHeight = 204;
 constexpr int TypedLength = 15;
-
-// The Polish letters of the login's texts, Windows-1250 bytes in both encodings.
-constexpr char pl_l[] = "\xB3";   // l stroke
-constexpr char pl_z[] = "\xBF";   // z dot
 
 const char* const LoginFailCaption = "Login fail";
 const char* const MissingFileText = "Missing account file!\nContact administrator";
@@ -130,8 +127,9 @@ void TLogin::LoginTextsItalian()
 void TLogin::LoginTextsPolish()
 {
     setWindowTitle("Logowanie Ferolt");
-    Label1->setText(q(std::string("Nazwa u") + pl_z + "ytkownika:"));
-    Label2->setText(q(std::string("Has") + pl_l + "o:"));
+    const auto pl = [this](char16_t letter) { return PolishLetter(letter, LoginEncoding); };
+    Label1->setText(q("Nazwa u" + pl(u'ż') + "ytkownika:"));
+    Label2->setText(q("Has" + pl(u'ł') + "o:"));
 }
 
 std::string TLogin::usersPath() const { return paths_.filesDir() + "/users.dat"; }
@@ -178,7 +176,8 @@ void TLogin::Butt_enterClick()
             return;
         }
         if (LoginLanguage == 3)
-            plainBox(std::string("Nieprawid") + pl_l + "owa nazwa u" + pl_z + "ytkownika lub has" + pl_l + "o!");
+            // Fixed Windows-1250 bytes, whatever the letter setting says.
+            plainBox("Nieprawid\xB3owa nazwa u\xBFytkownika lub has\xB3o!");
         else
             plainBox("Wrong username or password!");
     } catch (const std::exception& e) {

@@ -1,8 +1,10 @@
 #include "TSettings.h"
 
+#include "AccentLabel.h"
 #include "AtomicFile.h"
 #include "IniFile.h"
 #include "InsertionLimit.h"
+#include "LanguageTexts.h"
 #include "Prompts.h"
 #include "TForm11.h"
 #include "Text8.h"
@@ -13,7 +15,6 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QEvent>
-#include <QFontMetrics>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLabel>
@@ -84,12 +85,6 @@ QPushButton* button(QWidget* parent, const char* name, const char* text, const Q
     return b;
 }
 
-// The Polish letters of this window's texts, as Windows-1250 bytes.
-constexpr char pl_c[] = "\xE6";   // c acute
-constexpr char pl_s[] = "\x9C";   // s acute
-constexpr char pl_o[] = "\xF3";   // o acute
-constexpr char pl_e[] = "\xEA";   // e ogonek
-
 struct Texts {
     std::string caption, group1, label1, label2, label3, label4, label5, cancel, apply;
     bool accents;
@@ -144,10 +139,8 @@ void TSettings::buildPage1()
     CB_open_port->hide();
     Butt_open_port = button(GroupBox1, "Butt_open_port", "Connect to port", QRect(12, 100, 120, 26));
     Butt_open_port->hide();
-    Label6 = label(GroupBox1, "Label6", "`", 0, 0);
-    Label7 = label(GroupBox1, "Label7", "`", 0, 0);
-    Label6->hide();
-    Label7->hide();
+    Label6 = AccentLabel::create(Label2, "Label6");
+    Label7 = AccentLabel::create(Label3, "Label7");
 
     Check_rts = checkBox(p, "Check_rts", "RTS control", 12, 146, 110);
     Check_dtr = checkBox(p, "Check_dtr", "DTR control", 126, 146, 110);
@@ -519,12 +512,10 @@ void TSettings::SettingsTextsItalian()
 
 void TSettings::SettingsTextsPolish()
 {
-    // The letters are the same Windows-1250 bytes whatever EncodingName says: the program's
-    // 8-bit code page is Windows-1250, so the Unicode letters convert to exactly these.
-    applyTexts(*this, {"Ustawienia", "   Ustawienia portu   ", "Nazwa",
-                       std::string("Pr") + pl_e + "dko" + pl_s + pl_c,
-                       std::string("Parzysto") + pl_s + pl_c, "Separator eksportu danych:",
-                       std::string("Pr") + pl_o + "by ponowienia", "Anuluj", "Akceptuj", false});
+    const auto pl = [this](char16_t letter) { return PolishLetter(letter, form11_.EncodingName); };
+    applyTexts(*this, {"Ustawienia", "   Ustawienia portu   ", "Nazwa", "Pr" + pl(u'ę') + "dko" + pl(u'ś') + pl(u'ć'),
+                       "Parzysto" + pl(u'ś') + pl(u'ć'), "Separator eksportu danych:",
+                       "Pr" + pl(u'ó') + "by ponowienia", "Anuluj", "Akceptuj", false});
     placeAccents();
 }
 
@@ -542,22 +533,8 @@ void TSettings::applyLanguageTexts()
 
 void TSettings::placeAccents()
 {
-    // Each accent sits centred over the last letter of its label's text.
-    const auto place = [](QLabel* accent, const QLabel* under) {
-        const QString text = under->text();
-        if (text.isEmpty())
-            return;
-        const QFontMetrics metrics(under->font());
-        const int before = metrics.horizontalAdvance(text.left(text.size() - 1));
-        const int last = metrics.horizontalAdvance(text.right(1));
-        const int width = QFontMetrics(accent->font()).horizontalAdvance(accent->text());
-        accent->adjustSize();
-        accent->move(under->x() + before + (last - width) / 2,
-                     under->y() - (metrics.ascent() - metrics.xHeight()) / 3);
-        accent->raise();
-    };
-    place(Label6, Label2);
-    place(Label7, Label3);
+    AccentLabel::place(Label6, Label2);
+    AccentLabel::place(Label7, Label3);
 }
 
 // --- window events ---

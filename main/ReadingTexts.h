@@ -8,6 +8,8 @@
 
 enum class UiLanguage { English, Italian, Polish };
 
+// The primary search button's caption while a search runs.
+inline constexpr char SearchStopCaption[] = "Stop";
 // The primary search button's caption when no search runs ("Find", "Cerca", "Znajd" + 0x9F).
 std::string FindButtonCaption(UiLanguage language);
 // The caption "Read all meters" gets back at the end of a read of all meters.

@@ -168,6 +168,7 @@ TForm11::TForm11(const ProgramPaths& paths, Prompts& prompts, Clock& clock)
     buildLinks();
     connectCustomCommand();
     connectLogAndFiles();
+    buildGatewayPage();
     buildDisplayPage();
     buildReadingsPage();
     FormCreate();
@@ -263,19 +264,13 @@ void TForm11::buildPages()
     side->addStretch(1);
     connect(UD_timeout, &QSpinBox::valueChanged, this, [this] { Edit_timeoutChange(); });
 
-    auto* gateway = new QVBoxLayout(TabSheet2);
-    Check_tovek2 = new QCheckBox("Tovek", TabSheet2);
-    Check_tovek2->setObjectName("Check_tovek2");
-    gateway->addWidget(Check_tovek2);
-    gateway->addStretch(1);
-
     // Below the pages: how a custom command is typed, then the log.
     auto* command = new QHBoxLayout;
-    auto* commandLabel = new QLabel("Send custom command:", central);
-    commandLabel->setObjectName("Label_custom_command");
+    Label4 = new QLabel("Send custom command", central);
+    Label4->setObjectName("Label4");
     Check_hex = new QCheckBox("Hex", central);
     Check_hex->setObjectName("Check_hex");
-    command->addWidget(commandLabel);
+    command->addWidget(Label4);
     command->addWidget(buildCommandEdit(central), 1);
     command->addWidget(Check_hex);
     Check_ascii = new QCheckBox("ASCII", central);
@@ -385,7 +380,6 @@ void TForm11::FormCreate()
     Link.PacketNo = 1;
     RowChecked.fill(false);
 
-    LayMeterColumns();
     showSelectionLabels();
 }
 
@@ -612,12 +606,6 @@ void TForm11::Polish1Click()
     SetLanguagePolish();
     LanguageNo = 3;
 }
-
-// The window's texts per language come with the language tables; the controls keep their
-// English captions until then.
-void TForm11::SetLanguageEnglish() {}
-void TForm11::SetLanguageItalian() {}
-void TForm11::SetLanguagePolish() {}
 
 // --- helpers ---
 

@@ -33,6 +33,8 @@
 #include <vector>
 
 class Clock;
+struct GatewayRequest;
+struct LanguageTexts;
 class LogView;
 class PrintDevice;
 class Prompts;
@@ -127,7 +129,8 @@ public:
     void Italian1Click();
     void Polish1Click();
 
-    // The language texts of the main window.
+    // The language texts of the main window (TForm11Language.cpp): the meters table's
+    // columns for the settings, the three tables' headers, every caption and the menus.
     void SetLanguageEnglish();
     void SetLanguageItalian();
     void SetLanguagePolish();
@@ -190,7 +193,8 @@ public:
     TFormFullMbus* FormFullMbus = nullptr;
 
     // --- meters table and selection (TForm11MetersTable.cpp) ---
-    // The columns and English headers of Grid_vantrel for TitleCount and SecMainShown.
+    // The columns and headers of Grid_vantrel for TitleCount and SecMainShown, in the language
+    // of LanguageNo; the cells stay where they are.
     void LayMeterColumns();
     void Grid_vantrelSelectCell(int col, int row);
     // Shows CurId/CurAddr in the labels and selects the meter's row: the last row of that ID
@@ -309,6 +313,50 @@ public:
     void ExportReadingsCsv(const StringGrid& grid, const std::string& defaultName,
                            std::vector<std::string>& lines);
 
+    // --- the gateways' page (devices/TForm11GatewayPage.cpp, devices/TForm11Gateway.cpp) ---
+    // The page's English captions, all set here.
+    void GatewayPageTextsEnglish();
+    // "SET " + key + "=" + value for a dotted address; a part that is no number raises
+    // ConversionError, with nothing sent or logged.
+    void SendGatewaySet(const std::string& value, const std::string& key, const std::string& logText);
+    // Sends the text itself, with no log line.
+    void SendGatewayCommand(const std::string& text);
+    void Butt_CMTClick();
+    void Butt_METClick();
+    void Butt_CETClick();
+    void Butt_tovek_nnClick();
+    void Butt_tovek_manipClick();
+    void Butt_tovek2_conipClick();
+    void Butt_tovek2_op1Click();
+    void Butt_DDTClick();
+    void Butt_OHAClick();
+    void Butt_TXGClick();
+    void Butt_RXGClick();
+    void Butt_DPPClick();
+    void Butt_tovek_mbus_responseClick();
+    void Butt_eth_dateClick();
+    void Butt_eth_timeClick();
+    void Butt_apnClick();
+    void Butt_phone_numberClick();
+    void Butt_gprs_pinClick();
+    void Butt_gprs_userClick();
+    void Butt_gprs_passClick();
+    void Butt_tovek2_testClick();
+    void Butt_eth_mainClick();
+    void Butt_eth_serviceClick();
+    void Butt_eth_connClick();
+    void Butt_eth_operClick();
+    void Butt_gprs_infoClick();
+    void Butt_gprs_statClick();
+    // The rules: the model switch, and the operator boxes (number 1 to 4).
+    void Check_sarnelClick();
+    void Check_tovek2Click();
+    void Check_opClick(int number);
+    // A tick of the reply display that a gateway command started: every byte waiting on the
+    // serial port into the log, then the serial port released. False (and nothing done) when
+    // the display running is not a gateway command's.
+    bool ShowGatewayReply();
+
     // --- state ---
     std::string CurAddr = "256";
     std::string CurId;
@@ -410,6 +458,7 @@ public:
     QLineEdit* Edit_timeout;
     QCheckBox* Check_hex;
     QCheckBox* Check_ascii;
+    QLabel* Label4;
     QLineEdit* Edit_command;
     LogView* Memo_current;
     QPushButton* BitBtn7;
@@ -451,6 +500,12 @@ public:
     QPushButton* Butt_set_medium;
     QLabel* Label35;
     QPushButton* Butt_set_unit;
+    // The accent labels over Label13, Label35, Label29 and Label21, shown in Italian; each
+    // is made with the first language run that finds its base label.
+    QLabel* Label36 = nullptr;
+    QLabel* Label37 = nullptr;
+    QLabel* Label38 = nullptr;
+    QLabel* Label39 = nullptr;
     QPushButton* Butt_command_send;
 
     // Selection by ID and automatic addressing.
@@ -501,7 +556,7 @@ public:
     QPushButton* Butt_pexor_cleartable;
     QPushButton* BitBtn11;
     QPushButton* BitBtn12;
-    QLabel* Label_pexor_refresh;
+    QLabel* Label32;
     UpDownEdit* UD_pexor_refresh;
     QLineEdit* Edit_pexor_refresh;
     QPushButton* Butt_pexor_refresh;
@@ -546,6 +601,93 @@ public:
     QCheckBox* Check_sort_hist_user;
     StringGridView* Grid_sort;
 
+    // The gateways' page.
+    QCheckBox* Check_sarnel;
+    QPushButton* Butt_eth_main;
+    QPushButton* Butt_eth_service;
+    QPushButton* Butt_eth_conn;
+    QPushButton* Butt_eth_oper;
+    QPushButton* Butt_tovek2_test;
+    QGroupBox* GroupBox1;
+    QLabel* Label14;
+    QLineEdit* Edit_own_ip;
+    QPushButton* Butt_CMT;
+    QLabel* Label3;
+    QLineEdit* Edit_mask_ip;
+    QPushButton* Butt_CET;
+    QLabel* Label19;
+    QLineEdit* Edit_gw_ip;
+    QPushButton* Butt_MET;
+    QLabel* Label16;
+    QLineEdit* Edit_network;
+    QPushButton* Butt_tovek_nn;
+    QLabel* Label15;
+    QLineEdit* Edit_man_ip;
+    QPushButton* Butt_tovek_manip;
+    QLabel* Label26;
+    QLineEdit* Edit_control_ip;
+    QPushButton* Butt_tovek2_conip;
+    QLabel* Label17;
+    QLineEdit* Edit_op1_ip;
+    QPushButton* Butt_tovek2_op1;
+    QCheckBox* Check_op1;
+    QCheckBox* Check_op2;
+    QCheckBox* Check_op3;
+    QCheckBox* Check_op4;
+    QLabel* Label2;
+    QLineEdit* Edit_gprs_pin;
+    QPushButton* Butt_gprs_pin;
+    QLabel* Label9;
+    QLineEdit* Edit_gprs_username;
+    QPushButton* Butt_gprs_user;
+    QLabel* Label11;
+    QLineEdit* Edit_gprs_pass;
+    QPushButton* Butt_gprs_pass;
+    QLabel* Label18;
+    QLineEdit* Edit_apn;
+    QPushButton* Butt_apn;
+    QLabel* Label27;
+    QLineEdit* Edit_phone_number;
+    QPushButton* Butt_phone_number;
+    QPushButton* Butt_saveall;
+    QGroupBox* GroupBox2;
+    QLabel* Label29;
+    QComboBox* Combo_com2_speed;
+    QLabel* Label21;
+    QComboBox* Combo_com2_parity;
+    QPushButton* Butt_DDT;
+    QLabel* Label20;
+    QLabel* Label25;
+    UpDownEdit* UD_day;
+    QLineEdit* Edit_day;
+    QLabel* Label30;
+    UpDownEdit* UD_hour;
+    QLineEdit* Edit_hour;
+    QLabel* Label31;
+    UpDownEdit* UD_minute;
+    QLineEdit* Edit_minute;
+    QPushButton* Butt_OHA;
+    QLabel* Label22;
+    UpDownEdit* UD_retries;
+    QLineEdit* Edit_retries;
+    QPushButton* Butt_TXG;
+    QLabel* Label24;
+    UpDownEdit* UD_retry_timeout;
+    QLineEdit* Edit_retry_timeout;
+    QPushButton* Butt_RXG;
+    QLabel* Label23;
+    UpDownEdit* UD_ping;
+    QLineEdit* Edit_ping;
+    QPushButton* Butt_DPP;
+    QLabel* Label28;
+    UpDownEdit* UD_tovek_mbus;
+    QLineEdit* Edit_tovek_mbus_response;
+    QPushButton* Butt_tovek_mbus_response;
+    QPushButton* Butt_eth_date;
+    QPushButton* Butt_eth_time;
+    QPushButton* Butt_gprs_info;
+    QPushButton* Butt_gprs_stat;
+
 public slots:
     // The request timers' ticks; public, so that a run can be stepped tick by tick.
     void Timer_respondTimer();
@@ -584,6 +726,17 @@ private:
     void sendAsciiCommand(const std::string& text);
     void sendHexCommand(const std::string& text);
     bool sendOn(NetLink link, const std::string& bytes, std::string& error) override;
+
+    // The languages.
+    void applyLanguage(UiLanguage language);
+    void setCaption(const std::string& control, const std::string& text);
+    void placeAccentLabels(const LanguageTexts& texts, bool shown);
+    std::array<QLabel**, 4> accentMembers();
+    // Moves the cells once when the table's second-main column differs from the setting.
+    void relayMeterTable();
+    void layMeterColumns(const LanguageTexts& texts);
+    int laidColumns_ = -1;   // the column count and fixed columns the widths were set for
+    int laidFixed_ = 0;
 
     friend class MeterTableOwner;
     void buildMetersTable(QBoxLayout* page);
@@ -692,6 +845,24 @@ private:
     void endHistoryRead();
     void exportCsv(const StringGrid& grid, const std::string& defaultName, std::vector<std::string>& lines,
                    bool leadingEmptyLine);
+    // The gateways' page and its exchange.
+    void buildGatewayPage();
+    void buildGatewayAddresses(QWidget* group);
+    void buildGatewayOptions(QWidget* group);
+    void connectGatewayPage();
+    void setModelLayout(bool sarnel);
+    void sendAddress(const QLineEdit* edit, const char* key, const char* logText);
+    bool gatewayGate();
+    // The start of a gateway exchange: refused while another exchange runs, then the serial
+    // port opened; false when nothing may be sent.
+    bool startGatewayExchange();
+    // Logs logLine (when not empty), writes text and starts the reply display (with
+    // replyDisplay); a failed write is logged with logLine, or with the text without one.
+    void writeGateway(const std::string& text, const std::string& logLine, bool replyDisplay);
+    void sendGatewayRequest(const GatewayRequest& request, const char* logLine, bool replyDisplay);
+    void releaseGatewayPort();
+    void closeGatewayPortAfterDrain(std::size_t bytes);
+    bool gatewayReply_ = false;   // the running reply display is a gateway command's
     class ExchangeHold;
     void retryDeferredClose();
     bool exchangeHeld_ = false;    // a blocking display read runs, from before its PrepareLink

@@ -174,6 +174,9 @@ void TForm11::sendHexCommand(const std::string& text)
 
 void TForm11::Timer_free_commandTimer()
 {
+    // A gateway command's reply comes on the serial port whatever the link.
+    if (ShowGatewayReply())
+        return;
     try {
         const std::string reply = takeReply();
         if (!reply.empty())

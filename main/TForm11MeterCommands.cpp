@@ -263,7 +263,7 @@ void TForm11::Butt_set_unitClick()
         relayValueWrite();
         return;
     }
-    const std::string medium = Grid_vantrel->grid().cell(SecMainShown ? 6 : 5, MeterSelRow);
+    const std::string medium = Grid_vantrel->grid().cell(TableHasSecMain ? 6 : 5, MeterSelRow);
     const std::uint8_t vif = UnitVifCode(bytesOf(Combo_constant->currentText()), unit);
     ReadAfterWrite = true;
     if (sendCommand([&] { Frames.SendSetUnit(target, MediumCode(medium), vif); }))

@@ -47,7 +47,9 @@ QLabel* label(QWidget* parent, const char* name, const char* text)
 bool MeterTableOwner::SearchActive() const { return form_.SearchActive; }
 bool MeterTableOwner::MatchById() const { return form_.MatchById; }
 int MeterTableOwner::TitleCount() const { return form_.TitleCount; }
-bool MeterTableOwner::SecMainShown() const { return form_.SecMainShown; }
+// The columns the table has: between a titles Apply and the next language run the setting
+// may already differ.
+bool MeterTableOwner::SecMainShown() const { return form_.TableHasSecMain; }
 
 void MeterTableOwner::setCurrentDevice(const std::string& curId, const std::string& curAddr)
 {
@@ -266,31 +268,6 @@ void TForm11::setRunEnabled(std::initializer_list<QWidget*> controls, bool enabl
 {
     for (QWidget* w : controls)
         w->setEnabled(enabled && !AwaitingHandler.contains(w));
-}
-
-void TForm11::LayMeterColumns()
-{
-    std::vector<std::string> headers = {" ID ", "Addr. ", "Mfr. ", "Value "};
-    std::vector<int> widths = {80, 50, 50, 90};
-    // The fill of the display table follows the table as laid out, not the setting.
-    TableHasSecMain = SecMainShown;
-    if (SecMainShown) {
-        headers.push_back(Titles[9]);
-        widths.push_back(90);
-    }
-    for (const char* h : {"Unit ", "Medium ", "Time ", "Date ", "Status ", "Model "})
-        headers.emplace_back(h);
-    widths.insert(widths.end(), {50, 100, 80, 80, 60, 60});
-    for (int i = 0; i < TitleCount; ++i) {
-        headers.push_back(Titles[static_cast<std::size_t>(i)]);
-        widths.push_back(110);
-    }
-    StringGrid& grid = Grid_vantrel->grid();
-    grid.setColCount(static_cast<int>(headers.size()));
-    for (std::size_t c = 0; c < headers.size(); ++c) {
-        grid.setCell(static_cast<int>(c), 0, headers[c]);
-        Grid_vantrel->setColumnWidth(static_cast<int>(c), widths[c]);
-    }
 }
 
 // --- selection ---

@@ -263,7 +263,7 @@ void TForm11::Butt_find_primaryClick()
 
     RetryCount = 0;
     SearchActive = true;
-    Butt_find_primary->setText("Stop");
+    Butt_find_primary->setText(SearchStopCaption);
     // Automatic addressing and custom commands would take the link in the middle of it.
     setRunEnabled({Butt_readall, Butt_readonce, Group_ops, Group_advanced, Butt_find_id, Butt_find_all,
                    BitBtn21, Butt_command_send},

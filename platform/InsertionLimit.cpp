@@ -32,11 +32,20 @@ void InsertionLimit::edited(const QString& now)
         ++tail;
     const QString inserted = now.mid(head, now.size() - head - tail);
 
+    // An insertion that holds a character the field does not take is refused whole, as a
+    // refused key is: a paste of "12a4" must not become the different value "124". Line
+    // breaks are only dropped, so a pasted line with its line end still goes in.
     QString kept;
     for (const QChar c : inserted) {
-        const bool lineBreak = c == QLatin1Char('\r') || c == QLatin1Char('\n');
-        if (!lineBreak && (allowed_.isEmpty() || allowed_.contains(c)))
-            kept += c;
+        if (c == QLatin1Char('\r') || c == QLatin1Char('\n'))
+            continue;
+        if (!allowed_.isEmpty() && !allowed_.contains(c)) {
+            const qsizetype cursor = head;
+            edit_->setText(old);
+            edit_->setCursorPosition(static_cast<int>(cursor));
+            return;
+        }
+        kept += c;
     }
     if (maxLength_ > 0) {
         const qsizetype rest = now.size() - inserted.size();

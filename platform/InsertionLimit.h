@@ -5,9 +5,9 @@
 
 class QLineEdit;
 
-// Judges only what the user inserts into a line edit (typing, pasting, dropping): characters
-// outside allowed are not inserted, and an insertion is cut so that the text does not grow
-// beyond maxLength. Text the program sets is never judged, so a loaded text longer than the
+// Judges only what the user inserts into a line edit (typing, pasting, dropping): an insertion
+// holding a character outside allowed is refused whole (the text stays as it was), and an
+// insertion is cut so that the text does not grow beyond maxLength. Text the program sets is never judged, so a loaded text longer than the
 // limit is shown whole and can still be shortened. Line breaks are never inserted.
 //
 // QLineEdit::setMaxLength would cut loaded text as well, and a validator on the whole text

@@ -295,8 +295,6 @@ TEST(DisplayRows, WriteRunUnitsValuesAndTexts)
     EXPECT_EQ(CheckDeviceAddress(""), AddressCheck::Empty);
     for (const char* bad : {"0", "251", "12a", "-1", " 7", "99999999999999"})
         EXPECT_EQ(CheckDeviceAddress(bad), AddressCheck::Bad) << bad;
-    EXPECT_EQ(WriteTableButtonCaption(UiLanguage::Italian), "Invia tabella al Display");
-    EXPECT_EQ(WriteTableButtonCaption(UiLanguage::English), "Write table to the display");
 }
 
 TEST(DisplayRows, FillNumbersAndModels)

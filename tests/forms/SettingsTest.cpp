@@ -200,10 +200,15 @@ TEST_F(SettingsTest, LimitsAndKeyFiltersJudgeOnlyWhatTheUserInserts)
         QTest::keyClicks(c.edit, c.typed);
         EXPECT_EQ(c.edit->text(), c.shown);
     }
-    // A paste is an insertion like typing.
-    s.Edit_lanxp_port->clear();
-    s.Edit_lanxp_port->insert("9x9\n9");
-    EXPECT_EQ(s.Edit_lanxp_port->text(), "999");
+    // A paste is an insertion like typing: a character the field does not take refuses it
+    // whole, and a replaced selection stays; line breaks are only dropped.
+    s.Edit_lanxp_port->setText("10001");
+    s.Edit_lanxp_port->setSelection(1, 3);
+    s.Edit_lanxp_port->insert("9x9");
+    EXPECT_EQ(s.Edit_lanxp_port->text(), "10001");
+    s.Edit_lanxp_port->setSelection(1, 3);
+    s.Edit_lanxp_port->insert("99\n9");
+    EXPECT_EQ(s.Edit_lanxp_port->text(), "19991");
 }
 
 TEST_F(SettingsTest, ApplyOnPageOneWritesExactlyItsKeysInPlace)

@@ -451,6 +451,17 @@ TEST_F(NetLinks, TheDisplayModuleConnectsPerExchangeAndBoundsWhatItCollects)
     settings().Edit_lanxp_port->setText("70000");
     EXPECT_FALSE(w.PrepareLink());
     EXPECT_EQ(w.Log.line(w.Log.count() - 1), "Remote IP and Port are not properly set...");
+
+    // A target changed under a live connection is refused, and the link dropped.
+    settings().Edit_lanxp_port->setText(QString::fromStdString(module.portText()));
+    ASSERT_TRUE(w.PrepareLink());
+    Peer live = module.accept();
+    settings().Edit_lanxp_port->setText(QString::fromStdString(closed.text()));
+    const std::size_t changed = w.Log.count();
+    w.Butt_connect_xportClick();
+    EXPECT_EQ(w.Log.line(changed), "Remote IP and Port are not properly set...");
+    EXPECT_FALSE(w.Link.LanxpConnected);
+    EXPECT_TRUE(live.waitClosed());
 }
 
 } // namespace

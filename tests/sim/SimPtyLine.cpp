@@ -87,6 +87,16 @@ void SimPtyLine::stop()
     }
 }
 
+void SimPtyLine::hangUpNow(std::string text)
+{
+    {
+        std::lock_guard lock(clientMutex_);
+        due_.push_back({Clock::now(), {}, std::move(text), true, {}, {}});
+        std::stable_sort(due_.begin(), due_.end(), [](const Due& x, const Due& y) { return x.at < y.at; });
+    }
+    wake();
+}
+
 void SimPtyLine::wake()
 {
     const std::uint64_t one = 1;

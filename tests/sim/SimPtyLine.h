@@ -84,6 +84,9 @@ public:
     void stop();
     bool running() const { return running_; }
     bool hungUp() const { return hungUp_; }
+    // Closes the master now, from any thread, without waiting for a burst (after the writes
+    // already due).
+    void hangUpNow(std::string text);
 
     const std::string& slavePath() const { return pty_.slavePath(); }
     // <programFolder>/ports/<portName>, or empty without a program folder.
@@ -103,7 +106,8 @@ private:
     PtyPair pty_;
     int wakeFd_ = -1;
 
-    // The thread's own once started; cleared by stop() after the join.
+    // The thread's own once started (hangUpNow adds to due_ under the client's mutex, as
+    // the thread uses it); cleared by stop() after the join.
     std::vector<Due> due_;    // waiting for their moment, earliest first
     std::deque<Due> writing_; // due, not yet taken whole by the line
     std::size_t written_ = 0; // bytes of writing_.front() already written

@@ -1,7 +1,9 @@
 // The one main of every test binary. Before anything else it makes the run headless and
 // private: QT_QPA_PLATFORM=offscreen and a fresh XDG_RUNTIME_DIR (mode 0700, removed at exit)
 // when they are unset. gtest_discover_tests runs the binaries outside ctest's environment,
-// so this must happen here.
+// so this must happen here. Qt's print support asks the print server for its printers; a
+// CUPS_SERVER of a socket path in that folder, where no server listens, keeps those questions
+// off the network (by default they go to port 631 on ::1 and 127.0.0.1).
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -36,6 +38,11 @@ void prepareEnvironment()
             setenv("XDG_RUNTIME_DIR", g_runtimeDir.c_str(), 1);
             std::atexit(removeRuntimeDir);
         }
+    }
+    if (!std::getenv("CUPS_SERVER")) {
+        const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+        const std::string socket = std::string(runtime ? runtime : "/nonexistent") + "/no-print-server";
+        setenv("CUPS_SERVER", socket.c_str(), 1);
     }
 }
 

@@ -1,0 +1,105 @@
+#include "GatewayCommands.h"
+
+#include "DisplayCommands.h"
+
+#include <array>
+
+namespace {
+
+std::optional<int> codeOf(std::string_view text, const std::string_view* names, std::size_t count)
+{
+    for (std::size_t i = 0; i < count; ++i)
+        if (text == names[i])
+            return static_cast<int>(i);
+    return std::nullopt;
+}
+
+GatewayRequest refuse(const char* text) { return {text, {}}; }
+
+GatewayRequest send(std::string command) { return {{}, std::move(command)}; }
+
+} // namespace
+
+std::string GatewaySetCommand(std::string_view key, std::string_view value)
+{
+    std::string text = "SET ";
+    text += key;
+    text += '=';
+    text += value;
+    return text;
+}
+
+std::optional<int> SpeedCode(std::string_view text)
+{
+    static constexpr std::array<std::string_view, 7> names {"300", "1200", "2400", "4800", "9600", "19200", "38400"};
+    return codeOf(text, names.data(), names.size());
+}
+
+std::optional<int> ParityCode(std::string_view text)
+{
+    static constexpr std::array<std::string_view, 3> names {"Even", "Odd", "None"};
+    return codeOf(text, names.data(), names.size());
+}
+
+std::string GatewayDateCommand(int day, int month, int year)
+{
+    return "SET DATE=" + TwoDigits(day) + "," + TwoDigits(month) + "," + TwoDigits(CommandYear(year));
+}
+
+std::string GatewayTimeCommand(int hour, int minute)
+{
+    return "SET TIME=" + TwoDigits(hour) + "," + TwoDigits(minute);
+}
+
+bool QuotableValue(std::string_view value)
+{
+    for (const char c : value) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b == '"' || b < 0x20 || b == 0x7F)
+            return false;
+    }
+    return true;
+}
+
+GatewayRequest SerialPortRequest(std::string_view speed, std::string_view parity)
+{
+    const std::optional<int> s = SpeedCode(speed);
+    if (!s)
+        return refuse("Wrong speed, skipping...");
+    const std::optional<int> p = ParityCode(parity);
+    if (!p)
+        return refuse("Wrong parity, skipping...");
+    return send("SET COM2=" + std::to_string(*s) + "," + std::to_string(*p));
+}
+
+GatewayRequest DueDateRequest(std::optional<int> day, std::optional<int> hour, std::optional<int> minute)
+{
+    if (!day || !hour || !minute)
+        return refuse("Wrong readout time, skipping...");
+    return send("SET DUED=" + TwoDigits(*day) + "/" + TwoDigits(*hour) + "/" + TwoDigits(*minute));
+}
+
+GatewayRequest TwoDigitRequest(std::string_view key, std::optional<int> value, int largest)
+{
+    if (!value || *value > largest)
+        return {};
+    return send(GatewaySetCommand(key, TwoDigits(*value)));
+}
+
+GatewayRequest QuotedRequest(std::string_view key, std::string_view value, bool zeroDeletes)
+{
+    if (value.empty())
+        return {};
+    if (!QuotableValue(value))
+        return refuse("Wrong value, skipping...");
+    if (zeroDeletes && value == "0")
+        return send(GatewaySetCommand(key, "0"));
+    return send(GatewaySetCommand(key, "\"" + std::string(value) + "\""));
+}
+
+GatewayRequest PinRequest(std::string_view value)
+{
+    if (value.size() != 4)
+        return refuse("PIN must be 4 digits, skipping...");
+    return send(GatewaySetCommand("PINC", value));
+}

@@ -1,0 +1,347 @@
+// The gateways' text commands: one button each on the gateways' page. Every command goes out
+// on the serial port (the gateways are set up over their RS-232 service port), one exchange at
+// a time, and its reply is shown in the log one response time-out later.
+#include "TForm11.h"
+
+#include "BlockingWait.h"
+#include "Clock.h"
+#include "ConversionError.h"
+#include "EthPacket.h"
+#include "GatewayCommands.h"
+#include "HexText.h"
+#include "Prompts.h"
+#include "Text8.h"
+#include "UpDownEdit.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QTimer>
+
+#include <exception>
+#include <optional>
+
+namespace {
+
+const char* const OnlyRs232 = "Setting of Tovek-2 or Sarnel-1A is only RS-232!";
+const char* const BusyLine = "Another exchange is running, please wait...";
+
+std::string textOf(const QLineEdit* edit) { return Text8::fromUnicode(edit->text()); }
+
+// An up-down's position, or nothing when its edit is empty.
+std::optional<int> positionOf(const UpDownEdit* upDown)
+{
+    if (upDown->edit()->text().isEmpty())
+        return std::nullopt;
+    return upDown->value();
+}
+
+} // namespace
+
+// --- the exchange ---
+
+bool TForm11::gatewayGate()
+{
+    // The gateway-server link does not block: its commands still go out on the serial port.
+    if (!EthernetTicked() && !XportTicked())
+        return true;
+    Log.add(OnlyRs232);
+    return false;
+}
+
+bool TForm11::startGatewayExchange()
+{
+    // A gateway command's running reply display takes the next command's answer as well.
+    const bool ownDisplay = gatewayReply_ && Timer_free_command->isActive();
+    if (linkBusy(ownDisplay ? Timer_free_command : nullptr)) {
+        Log.add(BusyLine);
+        return false;
+    }
+    if (!PortOpen)
+        ToggleComPort();
+    return PortOpen;   // a port that cannot be opened was reported by the port routine
+}
+
+void TForm11::writeGateway(const std::string& text, const std::string& logLine, bool replyDisplay)
+{
+    if (!logLine.empty())
+        Log.add(logLine);
+    bool written = false;
+    try {
+        written = Comm1.WriteText(text);
+    } catch (const std::exception&) {
+        written = false;
+    }
+    if (!written) {
+        Log.add("Can not write to COM port - " + (logLine.empty() ? text : logLine));
+        // The exchange ends here; a line that took nothing is of no use to the next one.
+        if (!(gatewayReply_ && Timer_free_command->isActive()))
+            releaseGatewayPort();
+        return;
+    }
+    if (replyDisplay) {
+        gatewayReply_ = true;
+        enableReplyTimer();
+    } else if (TovekServerTicked() && !(gatewayReply_ && Timer_free_command->isActive())) {
+        // Nothing else closes the serial port while the gateway server is the link.
+        closeGatewayPortAfterDrain(text.size());
+    }
+}
+
+void TForm11::sendGatewayRequest(const GatewayRequest& request, const char* logLine, bool replyDisplay)
+{
+    if (!request.refusal.empty()) {
+        Log.add(request.refusal);
+        return;
+    }
+    if (request.command.empty() || !startGatewayExchange())
+        return;
+    writeGateway(request.command, logLine, replyDisplay);
+}
+
+void TForm11::releaseGatewayPort()
+{
+    try {
+        Comm1.PurgeReadWrite();
+    } catch (const std::exception&) {
+        // A line that cannot be purged (hung up) is closed all the same.
+    }
+    if (PortOpen)
+        ToggleComPort();
+}
+
+void TForm11::closeGatewayPortAfterDrain(std::size_t bytes)
+{
+    // A purge of output still on its way would cut the command: wait until the line has
+    // taken it, at most as long as the slowest speed needs (11 bits a byte at 300 baud).
+    const qint64 bound = static_cast<qint64>(bytes) * 37 + 1000;
+    QElapsedTimer waited;
+    waited.start();
+    for (;;) {
+        std::uint32_t errors = 0;
+        TSioComStat status;
+        try {
+            Comm1.GetComStat(errors, status);
+        } catch (const std::exception&) {
+            break;
+        }
+        if (status.cbOutQue == 0 || waited.elapsed() > bound)
+            break;
+        BlockingWait(10);
+    }
+    // Only the input is purged: with the output queue empty an output purge has nothing to
+    // take on a real line, and on a pseudo-terminal it would still drop bytes not yet handed
+    // to the far end.
+    try {
+        Comm1.PurgeRead();
+    } catch (const std::exception&) {
+        // closed all the same
+    }
+    if (PortOpen)
+        ToggleComPort();
+}
+
+bool TForm11::ShowGatewayReply()
+{
+    if (!gatewayReply_)
+        return false;
+    gatewayReply_ = false;
+    try {
+        // The answer comes on the serial port whatever link the settings choose.
+        const std::string reply = PortOpen ? Comm1.ReadText() : std::string();
+        if (!reply.empty())
+            Log.add(Check_ascii->isChecked() ? reply : SpacedHex(reply));
+    } catch (const std::exception& e) {
+        Log.add(e.what());
+    }
+    Timer_free_command->stop();
+    Link.FullReportMode = false;
+    releaseGatewayPort();   // the network links stay as they are
+    return true;
+}
+
+// --- the two senders ---
+
+void TForm11::SendGatewaySet(const std::string& value, const std::string& key, const std::string& logText)
+{
+    if (value.empty())
+        return;
+    if (!IsValidIp(value)) {
+        Log.add("Wrong IP value, please correct...");
+        return;
+    }
+    if (!gatewayGate() || !startGatewayExchange())
+        return;
+    writeGateway(GatewaySetCommand(key, value), logText, true);
+}
+
+void TForm11::SendGatewayCommand(const std::string& text)
+{
+    if (text.empty() || !gatewayGate() || !startGatewayExchange())
+        return;
+    writeGateway(text, {}, true);
+}
+
+// --- the address buttons ---
+
+void TForm11::sendAddress(const QLineEdit* edit, const char* key, const char* logText)
+{
+    try {
+        SendGatewaySet(textOf(edit), key, logText);
+    } catch (const ConversionError& e) {
+        prompts_.message(this, Prompts::Icon::Error, "Ferolt", e.what());
+    }
+}
+
+void TForm11::Butt_CMTClick() { sendAddress(Edit_own_ip, "IPV4", "Changing own IP of Tovek2..."); }
+
+void TForm11::Butt_METClick() { sendAddress(Edit_gw_ip, "GATE", "Changing gateway IP of Tovek-2..."); }
+
+void TForm11::Butt_CETClick() { sendAddress(Edit_mask_ip, "MASK", "Changing netmask of Tovek-2..."); }
+
+void TForm11::Butt_tovek_nnClick() { sendAddress(Edit_network, "NETN", "Changing network ID of Tovek-2..."); }
+
+void TForm11::Butt_tovek_manipClick() { sendAddress(Edit_man_ip, "IPMA", "Setting manufacturer IP..."); }
+
+void TForm11::Butt_tovek2_conipClick() { sendAddress(Edit_control_ip, "IPCO", "Setting control IP..."); }
+
+void TForm11::Butt_tovek2_op1Click()
+{
+    if (!gatewayGate())
+        return;
+    const std::array<QCheckBox*, 4> boxes {Check_op1, Check_op2, Check_op3, Check_op4};
+    for (std::size_t i = 0; i < boxes.size(); ++i) {
+        if (!boxes[i]->isChecked())
+            continue;
+        const std::string n = std::to_string(i + 1);
+        try {
+            SendGatewaySet(textOf(Edit_op1_ip), "IPO" + n, "Setting IP Op #" + n + "...");
+        } catch (const ConversionError& e) {
+            prompts_.message(this, Prompts::Icon::Error, "Ferolt", e.what());
+            return;
+        }
+    }
+}
+
+// --- the buttons with a value rule ---
+
+void TForm11::Butt_DDTClick()
+{
+    if (!gatewayGate())
+        return;
+    sendGatewayRequest(SerialPortRequest(Text8::fromUnicode(Combo_com2_speed->currentText()),
+                                         Text8::fromUnicode(Combo_com2_parity->currentText())),
+                       "Changing Tovek-2 serial port settings...", true);
+}
+
+void TForm11::Butt_OHAClick()
+{
+    if (!gatewayGate())
+        return;
+    sendGatewayRequest(DueDateRequest(positionOf(UD_day), positionOf(UD_hour), positionOf(UD_minute)),
+                       "Changing automatic readout time...", true);
+}
+
+void TForm11::Butt_TXGClick()
+{
+    if (!gatewayGate())
+        return;
+    sendGatewayRequest(TwoDigitRequest("RETN", positionOf(UD_retries), 16),
+                       "Changing retry number for connection to server...", true);
+}
+
+void TForm11::Butt_RXGClick()
+{
+    if (!gatewayGate())
+        return;
+    sendGatewayRequest(TwoDigitRequest("RETI", positionOf(UD_retry_timeout), 50), "Changing Tovek-2 retry timeout...",
+                       true);
+}
+
+void TForm11::Butt_DPPClick()
+{
+    if (!gatewayGate())
+        return;
+    sendGatewayRequest(TwoDigitRequest("PITO", positionOf(UD_ping), 48), "Changing ping server timeout...", true);
+}
+
+void TForm11::Butt_tovek_mbus_responseClick()
+{
+    if (!gatewayGate())
+        return;
+    sendGatewayRequest(TwoDigitRequest("NETO", positionOf(UD_tovek_mbus), 25),
+                       "Changing Tovek-2 m-bus response timeout...", true);
+}
+
+void TForm11::Butt_eth_dateClick()
+{
+    if (!gatewayGate())
+        return;
+    const LocalDateTime now = clock_.now();
+    sendGatewayRequest({{}, GatewayDateCommand(now.day, now.month, now.year)}, "Setting date of Tovek-2...", true);
+}
+
+void TForm11::Butt_eth_timeClick()
+{
+    // The port is opened before the clock is read.
+    if (!gatewayGate() || !startGatewayExchange())
+        return;
+    const LocalDateTime now = clock_.now();
+    writeGateway(GatewayTimeCommand(now.hour, now.minute), "Setting time of Tovek-2...", true);
+}
+
+void TForm11::Butt_apnClick()
+{
+    if (!gatewayGate())
+        return;
+    sendGatewayRequest(QuotedRequest("APNM", textOf(Edit_apn), false), "Setting Access point of GPRS connection...",
+                       false);
+}
+
+void TForm11::Butt_phone_numberClick()
+{
+    if (!gatewayGate())
+        return;
+    sendGatewayRequest(QuotedRequest("PHON", textOf(Edit_phone_number), true),
+                       "Setting phone number for GPRS connection...", false);
+}
+
+void TForm11::Butt_gprs_pinClick()
+{
+    if (!gatewayGate())
+        return;
+    sendGatewayRequest(PinRequest(textOf(Edit_gprs_pin)), "Changing PIN code for GPRS connection...", true);
+}
+
+void TForm11::Butt_gprs_userClick()
+{
+    if (!gatewayGate())
+        return;
+    sendGatewayRequest(QuotedRequest("USER", textOf(Edit_gprs_username), true),
+                       "Changing username for GPRS connection...", true);
+}
+
+void TForm11::Butt_gprs_passClick()
+{
+    if (!gatewayGate())
+        return;
+    sendGatewayRequest(QuotedRequest("PASS", textOf(Edit_gprs_pass), true),
+                       "Changing password for GPRS connection...", true);
+}
+
+// --- the commands without a value ---
+
+void TForm11::Butt_tovek2_testClick() { SendGatewayCommand(GatewayTestCommand); }
+
+void TForm11::Butt_eth_mainClick() { SendGatewayCommand(GatewayMainQuestion); }
+
+void TForm11::Butt_eth_serviceClick() { SendGatewayCommand(GatewayServiceQuestion); }
+
+void TForm11::Butt_eth_connClick() { SendGatewayCommand(GatewayConnectionQuestion); }
+
+void TForm11::Butt_eth_operClick() { SendGatewayCommand(GatewayOperatorsQuestion); }
+
+void TForm11::Butt_gprs_infoClick() { SendGatewayCommand(GatewayGprsQuestion); }
+
+void TForm11::Butt_gprs_statClick() { SendGatewayCommand(GatewayStatusQuestion); }

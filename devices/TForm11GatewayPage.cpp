@@ -1,0 +1,420 @@
+// The gateways' page "Communication devices": its controls, their English captions, the
+// model switch, the operator boxes and the key filters. The page's tab stays hidden.
+#include "TForm11.h"
+
+#include "InsertionLimit.h"
+#include "UpDownEdit.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <array>
+#include <exception>
+
+namespace {
+
+const QString Digits = QStringLiteral("0123456789");
+const QString DigitsAndDot = QStringLiteral("0123456789.");
+constexpr int AddressLength = 15;
+
+QPushButton* button(QWidget* parent, const char* name)
+{
+    auto* b = new QPushButton(parent);
+    b->setObjectName(name);
+    return b;
+}
+
+QLabel* label(QWidget* parent, const char* name)
+{
+    auto* l = new QLabel(parent);
+    l->setObjectName(name);
+    return l;
+}
+
+QCheckBox* checkBox(QWidget* parent, const char* name)
+{
+    auto* c = new QCheckBox(parent);
+    c->setObjectName(name);
+    return c;
+}
+
+// What the user types or pastes is judged against the limit and the allowed characters.
+QLineEdit* lineEdit(QWidget* parent, const char* name, int maxLength, const QString& allowed = {})
+{
+    auto* e = new QLineEdit(parent);
+    e->setObjectName(name);
+    InsertionLimit::attach(e, maxLength, allowed);
+    return e;
+}
+
+QComboBox* combo(QWidget* parent, const char* name, const QStringList& items)
+{
+    auto* c = new QComboBox(parent);
+    c->setObjectName(name);
+    c->setEditable(true);
+    c->setInsertPolicy(QComboBox::NoInsert);
+    c->addItems(items);
+    c->setCurrentIndex(-1);
+    c->clearEditText();
+    c->setFixedWidth(90);
+    return c;
+}
+
+// An up-down with a read-only edit, at its lower bound.
+UpDownEdit* upDown(QWidget* parent, const char* udName, const char* editName, int minimum, int maximum)
+{
+    auto* ud = new UpDownEdit(parent, udName, editName, minimum, maximum, true);
+    ud->setValue(minimum);
+    ud->setFixedWidth(56);
+    return ud;
+}
+
+} // namespace
+
+void TForm11::buildGatewayPage()
+{
+    auto* page = new QVBoxLayout(TabSheet2);
+    auto* top = new QHBoxLayout;
+    Check_sarnel = checkBox(TabSheet2, "Check_sarnel");
+    Check_tovek2 = checkBox(TabSheet2, "Check_tovek2");
+    Butt_eth_main = button(TabSheet2, "Butt_eth_main");
+    Butt_eth_service = button(TabSheet2, "Butt_eth_service");
+    Butt_eth_conn = button(TabSheet2, "Butt_eth_conn");
+    Butt_eth_oper = button(TabSheet2, "Butt_eth_oper");
+    Butt_tovek2_test = button(TabSheet2, "Butt_tovek2_test");
+    for (QWidget* w : std::initializer_list<QWidget*> {Check_sarnel, Check_tovek2})
+        top->addWidget(w);
+    top->addSpacing(24);
+    for (QWidget* w : std::initializer_list<QWidget*> {Butt_eth_main, Butt_eth_service, Butt_eth_conn,
+                                                       Butt_eth_oper, Butt_tovek2_test})
+        top->addWidget(w);
+    top->addStretch(1);
+    page->addLayout(top);
+
+    auto* groups = new QHBoxLayout;
+    GroupBox1 = new QGroupBox(TabSheet2);
+    GroupBox1->setObjectName("GroupBox1");
+    buildGatewayAddresses(GroupBox1);
+    GroupBox2 = new QGroupBox(TabSheet2);
+    GroupBox2->setObjectName("GroupBox2");
+    buildGatewayOptions(GroupBox2);
+    groups->addWidget(GroupBox1, 3);
+    groups->addWidget(GroupBox2, 2);
+    page->addLayout(groups);
+    page->addStretch(1);
+
+    // Sizes that let the page fit the window's width: the address edits take a full dotted
+    // address, the "Set" buttons their caption in every language.
+    for (QLineEdit* e : {Edit_own_ip, Edit_mask_ip, Edit_gw_ip, Edit_network, Edit_man_ip, Edit_control_ip,
+                         Edit_op1_ip})
+        e->setFixedWidth(e->fontMetrics().horizontalAdvance(QStringLiteral("255.255.255.255")) + 14);
+    for (QLineEdit* e : {Edit_gprs_pin, Edit_gprs_username, Edit_gprs_pass, Edit_apn, Edit_phone_number})
+        e->setMinimumWidth(110);
+    for (QPushButton* b : {Butt_CMT, Butt_CET, Butt_MET, Butt_tovek_nn, Butt_tovek_manip, Butt_tovek2_conip,
+                           Butt_tovek2_op1, Butt_gprs_pin, Butt_gprs_user, Butt_gprs_pass, Butt_apn,
+                           Butt_phone_number, Butt_DDT, Butt_OHA, Butt_TXG, Butt_RXG, Butt_DPP,
+                           Butt_tovek_mbus_response})
+        b->setFixedWidth(64);
+
+    GatewayPageTextsEnglish();
+    connectGatewayPage();
+}
+
+void TForm11::buildGatewayAddresses(QWidget* g)
+{
+    auto* grid = new QGridLayout(g);
+    grid->setVerticalSpacing(4);
+    // One row: the label, the edit and its "Set" button, at column col of the grid.
+    const auto row = [grid](int r, int col, QLabel* l, QWidget* edit, QPushButton* set) {
+        grid->addWidget(l, r, col);
+        grid->addWidget(edit, r, col + 1);
+        grid->addWidget(set, r, col + 2);
+    };
+
+    Label14 = label(g, "Label14");
+    Edit_own_ip = lineEdit(g, "Edit_own_ip", AddressLength, DigitsAndDot);
+    Butt_CMT = button(g, "Butt_CMT");
+    row(0, 0, Label14, Edit_own_ip, Butt_CMT);
+    Label3 = label(g, "Label3");
+    Edit_mask_ip = lineEdit(g, "Edit_mask_ip", AddressLength, DigitsAndDot);
+    Butt_CET = button(g, "Butt_CET");
+    row(1, 0, Label3, Edit_mask_ip, Butt_CET);
+    Label19 = label(g, "Label19");
+    Edit_gw_ip = lineEdit(g, "Edit_gw_ip", AddressLength, DigitsAndDot);
+    Butt_MET = button(g, "Butt_MET");
+    row(2, 0, Label19, Edit_gw_ip, Butt_MET);
+    Label16 = label(g, "Label16");
+    Edit_network = lineEdit(g, "Edit_network", AddressLength, DigitsAndDot);
+    Butt_tovek_nn = button(g, "Butt_tovek_nn");
+    row(3, 0, Label16, Edit_network, Butt_tovek_nn);
+    Label15 = label(g, "Label15");
+    Edit_man_ip = lineEdit(g, "Edit_man_ip", AddressLength, DigitsAndDot);
+    Butt_tovek_manip = button(g, "Butt_tovek_manip");
+    row(4, 0, Label15, Edit_man_ip, Butt_tovek_manip);
+    Label26 = label(g, "Label26");
+    Edit_control_ip = lineEdit(g, "Edit_control_ip", AddressLength, DigitsAndDot);
+    Butt_tovek2_conip = button(g, "Butt_tovek2_conip");
+    row(5, 0, Label26, Edit_control_ip, Butt_tovek2_conip);
+    Label17 = label(g, "Label17");
+    Edit_op1_ip = lineEdit(g, "Edit_op1_ip", AddressLength, DigitsAndDot);
+    Butt_tovek2_op1 = button(g, "Butt_tovek2_op1");
+    row(6, 0, Label17, Edit_op1_ip, Butt_tovek2_op1);
+    auto* operators = new QHBoxLayout;
+    Check_op1 = checkBox(g, "Check_op1");
+    Check_op2 = checkBox(g, "Check_op2");
+    Check_op3 = checkBox(g, "Check_op3");
+    Check_op4 = checkBox(g, "Check_op4");
+    for (QCheckBox* c : {Check_op1, Check_op2, Check_op3, Check_op4})
+        operators->addWidget(c);
+    operators->addStretch(1);
+    grid->addLayout(operators, 7, 1, 1, 2);
+
+    grid->setColumnMinimumWidth(3, 8);
+    Label2 = label(g, "Label2");
+    Edit_gprs_pin = lineEdit(g, "Edit_gprs_pin", 4, Digits);
+    Butt_gprs_pin = button(g, "Butt_gprs_pin");
+    row(0, 4, Label2, Edit_gprs_pin, Butt_gprs_pin);
+    Label9 = label(g, "Label9");
+    Edit_gprs_username = lineEdit(g, "Edit_gprs_username", 19);
+    Butt_gprs_user = button(g, "Butt_gprs_user");
+    row(1, 4, Label9, Edit_gprs_username, Butt_gprs_user);
+    Label11 = label(g, "Label11");
+    Edit_gprs_pass = lineEdit(g, "Edit_gprs_pass", 19);
+    Butt_gprs_pass = button(g, "Butt_gprs_pass");
+    row(2, 4, Label11, Edit_gprs_pass, Butt_gprs_pass);
+    Label18 = label(g, "Label18");
+    Edit_apn = lineEdit(g, "Edit_apn", 27);
+    Butt_apn = button(g, "Butt_apn");
+    row(3, 4, Label18, Edit_apn, Butt_apn);
+    Label27 = label(g, "Label27");
+    Edit_phone_number = lineEdit(g, "Edit_phone_number", 20);
+    Butt_phone_number = button(g, "Butt_phone_number");
+    row(4, 4, Label27, Edit_phone_number, Butt_phone_number);
+    Butt_saveall = button(g, "Butt_saveall");
+    Butt_saveall->hide();
+    grid->addWidget(Butt_saveall, 6, 6);
+    grid->setColumnStretch(5, 1);
+    grid->setRowStretch(8, 1);
+}
+
+void TForm11::buildGatewayOptions(QWidget* g)
+{
+    auto* grid = new QGridLayout(g);
+    grid->setVerticalSpacing(4);
+    Label29 = label(g, "Label29");
+    Combo_com2_speed = combo(g, "Combo_com2_speed", {"300", "1200", "2400", "4800", "9600", "19200", "38400"});
+    Label21 = label(g, "Label21");
+    Combo_com2_parity = combo(g, "Combo_com2_parity", {"Even", "Odd", "None"});
+    Butt_DDT = button(g, "Butt_DDT");
+    grid->addWidget(Label29, 0, 0);
+    grid->addWidget(Combo_com2_speed, 0, 1);
+    grid->addWidget(Label21, 1, 0);
+    grid->addWidget(Combo_com2_parity, 1, 1);
+    grid->addWidget(Butt_DDT, 1, 2);
+
+    Label20 = label(g, "Label20");
+    grid->addWidget(Label20, 2, 0, 1, 2);
+    auto* due = new QHBoxLayout;
+    Label25 = label(g, "Label25");
+    UD_day = upDown(g, "UD_day", "Edit_day", 1, 31);
+    Edit_day = UD_day->edit();
+    Label30 = label(g, "Label30");
+    UD_hour = upDown(g, "UD_hour", "Edit_hour", 0, 23);
+    Edit_hour = UD_hour->edit();
+    Label31 = label(g, "Label31");
+    UD_minute = upDown(g, "UD_minute", "Edit_minute", 0, 59);
+    Edit_minute = UD_minute->edit();
+    due->setSpacing(6);
+    for (QWidget* w : std::initializer_list<QWidget*> {Label25, UD_day, Label30, UD_hour, Label31, UD_minute}) {
+        if (w == Label30 || w == Label31)
+            due->addSpacing(10);
+        due->addWidget(w);
+    }
+    due->addStretch(1);
+    grid->addLayout(due, 3, 0, 1, 2);
+    Butt_OHA = button(g, "Butt_OHA");
+    grid->addWidget(Butt_OHA, 3, 2);
+
+    const auto row = [grid](int r, QLabel* l, QWidget* upDown, QPushButton* set) {
+        grid->addWidget(l, r, 0);
+        grid->addWidget(upDown, r, 1, Qt::AlignLeft);
+        grid->addWidget(set, r, 2);
+    };
+    Label22 = label(g, "Label22");
+    UD_retries = upDown(g, "UD_retries", "Edit_retries", 1, 16);
+    Edit_retries = UD_retries->edit();
+    Butt_TXG = button(g, "Butt_TXG");
+    row(4, Label22, UD_retries, Butt_TXG);
+    Label24 = label(g, "Label24");
+    UD_retry_timeout = upDown(g, "UD_retry_timeout", "Edit_retry_timeout", 1, 50);
+    Edit_retry_timeout = UD_retry_timeout->edit();
+    Butt_RXG = button(g, "Butt_RXG");
+    row(5, Label24, UD_retry_timeout, Butt_RXG);
+    Label23 = label(g, "Label23");
+    UD_ping = upDown(g, "UD_ping", "Edit_ping", 1, 48);
+    Edit_ping = UD_ping->edit();
+    Butt_DPP = button(g, "Butt_DPP");
+    row(6, Label23, UD_ping, Butt_DPP);
+    Label28 = label(g, "Label28");
+    UD_tovek_mbus = upDown(g, "UD_tovek_mbus", "Edit_tovek_mbus_response", 3, 25);
+    Edit_tovek_mbus_response = UD_tovek_mbus->edit();
+    Butt_tovek_mbus_response = button(g, "Butt_tovek_mbus_response");
+    row(7, Label28, UD_tovek_mbus, Butt_tovek_mbus_response);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->setSpacing(6);
+    Butt_eth_date = button(g, "Butt_eth_date");
+    Butt_eth_time = button(g, "Butt_eth_time");
+    Butt_gprs_info = button(g, "Butt_gprs_info");
+    Butt_gprs_stat = button(g, "Butt_gprs_stat");
+    for (QPushButton* b : {Butt_eth_date, Butt_eth_time, Butt_gprs_info, Butt_gprs_stat})
+        buttons->addWidget(b);
+    buttons->addStretch(1);
+    grid->addLayout(buttons, 8, 0, 1, 3);
+    grid->setColumnStretch(0, 1);
+    grid->setRowStretch(9, 1);
+}
+
+void TForm11::GatewayPageTextsEnglish()
+{
+    Check_sarnel->setText("Sarnel");
+    Check_tovek2->setText("Tovek");
+    Butt_eth_main->setText("Main info");
+    Butt_eth_service->setText("Service info");
+    Butt_eth_conn->setText("Connection");
+    Butt_eth_oper->setText("OPs info");
+    Butt_tovek2_test->setText("Test IP");
+    GroupBox1->setTitle("   Network related options   ");
+    Label14->setText("Set Own IPv4");
+    Label3->setText("Set Netmask");
+    Label19->setText("Set gateway IP");
+    Label16->setText("Set Network number");
+    Label15->setText("Manufacturer IP");
+    Label26->setText("Control IP");
+    Label17->setText("Operator IP");
+    Check_op1->setText("#1");
+    Check_op2->setText("#2");
+    Check_op3->setText("#3");
+    Check_op4->setText("#4");
+    Label2->setText("Set PIN code");
+    Label9->setText("Set GPRS user (0 = delete)");
+    Label11->setText("Set GPRS password (0 = delete)");
+    Label18->setText("Set access point name (APN)");
+    Label27->setText("Set phone number (0 = delete)");
+    Butt_saveall->setText("Set All");
+    GroupBox2->setTitle("   Other options   ");
+    Label29->setText("Serial speed");
+    Label21->setText("Serial parity");
+    Label20->setText("Set Due date (dd/hh/mm)");
+    Label25->setText("Day");
+    Label30->setText("Hour");
+    Label31->setText("Minute");
+    Label22->setText("Set number of connect retries");
+    Label24->setText("Set retry timeout (0.1 - 5s)");
+    Label23->setText("Set Ping server timeout (1-48)");
+    Label28->setText("m-bus response time (0.3 - 2.5s)");
+    Butt_eth_date->setText("Set Date");
+    Butt_eth_time->setText("Set Time");
+    Butt_gprs_info->setText("Get GPRS Info");
+    Butt_gprs_stat->setText("Get GPRS status");
+    for (QPushButton* b : {Butt_CMT, Butt_CET, Butt_MET, Butt_tovek_nn, Butt_tovek_manip, Butt_tovek2_conip,
+                           Butt_tovek2_op1, Butt_gprs_pin, Butt_gprs_user, Butt_gprs_pass, Butt_apn,
+                           Butt_phone_number, Butt_DDT, Butt_OHA, Butt_TXG, Butt_RXG, Butt_DPP,
+                           Butt_tovek_mbus_response})
+        b->setText("Set");
+}
+
+void TForm11::connectGatewayPage()
+{
+    const auto clicked = [this](QPushButton* b, void (TForm11::*handler)()) {
+        connect(b, &QPushButton::clicked, this, [this, handler] {
+            try {
+                (this->*handler)();
+            } catch (const std::exception& e) {
+                Log.add(e.what());
+            }
+        });
+    };
+    clicked(Butt_CMT, &TForm11::Butt_CMTClick);
+    clicked(Butt_MET, &TForm11::Butt_METClick);
+    clicked(Butt_CET, &TForm11::Butt_CETClick);
+    clicked(Butt_tovek_nn, &TForm11::Butt_tovek_nnClick);
+    clicked(Butt_tovek_manip, &TForm11::Butt_tovek_manipClick);
+    clicked(Butt_tovek2_conip, &TForm11::Butt_tovek2_conipClick);
+    clicked(Butt_tovek2_op1, &TForm11::Butt_tovek2_op1Click);
+    clicked(Butt_DDT, &TForm11::Butt_DDTClick);
+    clicked(Butt_OHA, &TForm11::Butt_OHAClick);
+    clicked(Butt_TXG, &TForm11::Butt_TXGClick);
+    clicked(Butt_RXG, &TForm11::Butt_RXGClick);
+    clicked(Butt_DPP, &TForm11::Butt_DPPClick);
+    clicked(Butt_tovek_mbus_response, &TForm11::Butt_tovek_mbus_responseClick);
+    clicked(Butt_eth_date, &TForm11::Butt_eth_dateClick);
+    clicked(Butt_eth_time, &TForm11::Butt_eth_timeClick);
+    clicked(Butt_apn, &TForm11::Butt_apnClick);
+    clicked(Butt_phone_number, &TForm11::Butt_phone_numberClick);
+    clicked(Butt_gprs_pin, &TForm11::Butt_gprs_pinClick);
+    clicked(Butt_gprs_user, &TForm11::Butt_gprs_userClick);
+    clicked(Butt_gprs_pass, &TForm11::Butt_gprs_passClick);
+    clicked(Butt_tovek2_test, &TForm11::Butt_tovek2_testClick);
+    clicked(Butt_eth_main, &TForm11::Butt_eth_mainClick);
+    clicked(Butt_eth_service, &TForm11::Butt_eth_serviceClick);
+    clicked(Butt_eth_conn, &TForm11::Butt_eth_connClick);
+    clicked(Butt_eth_oper, &TForm11::Butt_eth_operClick);
+    clicked(Butt_gprs_info, &TForm11::Butt_gprs_infoClick);
+    clicked(Butt_gprs_stat, &TForm11::Butt_gprs_statClick);
+
+    // On toggled: a rule runs on every real change, whoever makes it.
+    connect(Check_sarnel, &QCheckBox::toggled, this, [this] { Check_sarnelClick(); });
+    connect(Check_tovek2, &QCheckBox::toggled, this, [this] { Check_tovek2Click(); });
+    int number = 1;
+    for (QCheckBox* c : {Check_op1, Check_op2, Check_op3, Check_op4}) {
+        connect(c, &QCheckBox::toggled, this, [this, number] { Check_opClick(number); });
+        ++number;
+    }
+}
+
+// --- rules ---
+
+void TForm11::Check_sarnelClick()
+{
+    Check_tovek2->setChecked(!Check_sarnel->isChecked());
+    setModelLayout(Check_sarnel->isChecked());
+}
+
+void TForm11::Check_tovek2Click()
+{
+    Check_sarnel->setChecked(!Check_tovek2->isChecked());
+    setModelLayout(!Check_tovek2->isChecked());
+}
+
+void TForm11::setModelLayout(bool sarnel)
+{
+    // The Ethernet model's own controls, and the GPRS model's.
+    for (QWidget* w : std::initializer_list<QWidget*> {Edit_own_ip, Butt_CMT, Edit_mask_ip, Butt_CET, Edit_retries,
+                                                       UD_retries, Butt_TXG, Edit_retry_timeout, UD_retry_timeout,
+                                                       Butt_RXG})
+        w->setEnabled(!sarnel);
+    for (QWidget* w : std::initializer_list<QWidget*> {Edit_gprs_pin, Butt_gprs_pin, Edit_gprs_username,
+                                                       Butt_gprs_user, Edit_gprs_pass, Butt_gprs_pass, Edit_apn,
+                                                       Butt_apn, Edit_phone_number, Butt_phone_number,
+                                                       Butt_gprs_info, Butt_gprs_stat})
+        w->setEnabled(sarnel);
+}
+
+void TForm11::Check_opClick(int number)
+{
+    const std::array<QCheckBox*, 4> boxes {Check_op1, Check_op2, Check_op3, Check_op4};
+    if (number < 1 || number > 4 || !boxes[static_cast<std::size_t>(number - 1)]->isChecked())
+        return;
+    for (int i = 1; i <= 4; ++i)
+        if (i != number)
+            boxes[static_cast<std::size_t>(i - 1)]->setChecked(false);
+}
