@@ -40,9 +40,14 @@ void InsertionLimit::edited(const QString& now)
         if (c == QLatin1Char('\r') || c == QLatin1Char('\n'))
             continue;
         if (!allowed_.isEmpty() && !allowed_.contains(c)) {
-            const qsizetype cursor = head;
-            edit_->setText(old);
-            edit_->setCursorPosition(static_cast<int>(cursor));
+            // The text and the selection the insertion replaced come back.
+            const QString before = old;
+            const qsizetype replaced = before.size() - head - tail;
+            edit_->setText(before);
+            if (replaced > 0)
+                edit_->setSelection(static_cast<int>(head), static_cast<int>(replaced));
+            else
+                edit_->setCursorPosition(static_cast<int>(head));
             return;
         }
         kept += c;
