@@ -9,6 +9,7 @@
 #include "TelegramBuilder.h"
 #include "WaitUntil.h"
 
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
@@ -93,8 +94,17 @@ TEST_F(DisplayGuard, DuringAWriteRunTheMetersStartNothingAndTheStopIsNeverRefuse
     f().Butt_readall->click();
     f().Butt_find_primary->click();
     f().Butt_get_historical->click();
-    EXPECT_EQ(logCount(Busy), 4u);
+    // The searches by ID, automatic addressing and the meter commands.
+    f().Edit_id->setText("00000005");
+    f().Butt_find_idClick();
+    f().Butt_find_allClick();
+    f().BitBtn21Click();
+    f().Butt_resetClick();
+    f().Butt_set_baudClick();
+    f().Butt_set_addressClick();
+    EXPECT_EQ(logCount(Busy), 10u);
     EXPECT_EQ(bus->frameCount(), 0u);
+    EXPECT_FALSE(f().AutoAddressing);
 
     // Another exchange holding the link does not keep the write from stopping.
     f().Timer_respond->start(3600 * 1000);

@@ -1,26 +1,45 @@
 #pragma once
 
 #include "AppFixture.h"
+#include "SimDisplay.h"
+#include "SimDisplayModule.h"
+#include "SimDisplayPty.h"
+#include "SimGateway.h"
 
 #include <QLocale>
 
+#include <chrono>
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 
 class StringGrid;
+
+// The simulated display and the transport that carries it; they outlive the program's
+// windows (a base is destroyed last).
+struct DisplaySims {
+    SimDisplay display;
+    std::unique_ptr<DisplayPtySimulator> pty;
+    std::unique_ptr<SimDisplayModule> module;
+    std::unique_ptr<SimGateway> gateway;
+};
 
 // The program's windows for the display's tests: the locale pinned to US English, a fixed
 // clock, and a settings file that chooses the display's link (the serial port COM1, the
 // display's Ethernet module, a gateway server, or gateways calling in) with the given port
 // on 127.0.0.1. Every display wait lasts the test's short response time-out.
 //
-//     startDisplay(DisplayLink::Serial);
+//     display.setEntry(3, {});
+//     startOn(DisplayLink::Serial);            // the display simulator on ports/COM1
 //     form11().Butt_pexor_readClick();
-class DisplayAppFixture : public AppFixture {
-protected:
-    static constexpr int Timeout = 150;
+class DisplayAppFixture : protected DisplaySims, public AppFixture {
+public:
     enum class DisplayLink { Serial, Module, GatewayServer, CallingIn };
+    enum class Await { Reply, Command, Nothing };
+
+protected:
+    static constexpr int Timeout = 250;
 
     DisplayAppFixture();
     ~DisplayAppFixture() override;
@@ -30,6 +49,21 @@ protected:
     // extraMisc: more lines of the [Misc] section ("Key=value\r\n").
     void startDisplay(DisplayLink link = DisplayLink::Serial, int retries = 1, int port = 0,
                       bool autoDisplay = false, std::string_view extraMisc = {});
+
+    // The display simulator on the link (a pty of its own linked as ports/COM1, the display's
+    // Ethernet module, a gateway server, a gateway that has called in), then the program.
+    void startOn(DisplayLink link, int retries = 1, bool autoDisplay = false, std::string_view extraMisc = {});
+    // A run of the write machine stepped by hand: beginRun() before the start, then its ticks,
+    // each once the display has heard every command the run has sent (Await::Command) and its
+    // last reply has reached the link (Await::Reply), or at once (Await::Nothing).
+    void beginRun();
+    void tickPexor(Await await = Await::Reply);
+    // Ticks until the run ends; gives the ticks, or -1 when it has not ended after maxTicks.
+    int runPexor(int maxTicks = 200, Await await = Await::Reply);
+    // The commands the display has received, oldest first.
+    std::vector<std::string> commands() { return display.commands(); }
+    // The link the run used is released.
+    bool released();
 
     StringGrid& pexor();
     StringGrid& readings();
@@ -41,4 +75,7 @@ protected:
 
 private:
     QLocale oldLocale_;
+    std::size_t sendBase_ = 0;         // the program's sends and the display's commands at beginRun
+    std::size_t commandBase_ = 0;
+    std::size_t sentAtLastTick_ = 0;   // the run's sends before its last tick
 };

@@ -1,0 +1,269 @@
+// The readings page: the history read for all months or one on the simulated display, its
+// link, the chain from "Get all memory data", the sort, the export and "SET READ"; and the
+// display read that a gateway's first packet starts.
+#include "DisplayAppFixture.h"
+#include "DisplayRows.h"
+#include "GridCsvFile.h"
+#include "SimDisplayTcp.h"
+#include "SmallTmpfs.h"
+#include "StringGridView.h"
+#include "TForm11.h"
+#include "TSettings.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+using namespace std::chrono_literals;
+using Link = DisplayAppFixture::DisplayLink;
+using Fault = SimDisplayFault::Kind;
+using Strings = std::vector<std::string>;
+
+// A device whose newest month is March 2024; slot n holds the value "n 00".
+SimDisplayEntry withHistory(int user)
+{
+    SimDisplayEntry e;
+    e.userNumber = std::to_string(user);
+    SimDisplayHistory h;
+    h.newestMonth = 3;
+    h.newestYear = 24;
+    for (int n = 1; n <= 12; ++n)
+        h.values[static_cast<std::size_t>(n - 1)] = std::to_string(user) + std::to_string(n) + " 00";
+    e.history = h;
+    return e;
+}
+
+class DisplayHistory : public DisplayAppFixture {
+protected:
+    TForm11& f() { return form11(); }
+    void addresses(std::initializer_list<const char*> list)
+    {
+        readings().setRowCount(static_cast<int>(list.size()) + 1);
+        int r = 1;
+        for (const char* a : list)
+            readings().setCell(1, r++, a);
+    }
+    void month(const char* name) { f().Combo_months->setCurrentText(name); }
+};
+
+} // namespace
+
+TEST_F(DisplayHistory, AllMonthsPutEachValueUnderTheMonthTheReplyNames)
+{
+    display.setEntry(1, withHistory(1));
+    display.setEntry(2, withHistory(2));
+    startOn(Link::Serial);
+    addresses({"1", "2"});
+    f().BitBtn13->click();
+    Strings expected;
+    for (const char* a : {"1", "2"})
+        for (int n = 1; n <= 12; ++n)
+            expected.push_back("GET HIST=" + std::string(a) + "," + std::to_string(n));
+    EXPECT_EQ(commands(), expected);
+    const SimDisplayHistory h = *withHistory(1).history;
+    for (int n = 1; n <= 12; ++n) {
+        const int column = 9 + simHistSlot(h, n).month;
+        EXPECT_EQ(readings().cell(column, 1), "1" + std::to_string(n) + "00") << n;
+        EXPECT_EQ(readings().cell(column, 2), "2" + std::to_string(n) + "00") << n;
+    }
+    EXPECT_FALSE(f().ProgressBar1->isVisible());
+    EXPECT_TRUE(f().BitBtn17->isEnabled());
+    EXPECT_TRUE(released());
+}
+
+TEST_F(DisplayHistory, OneMonthAsksForTheSlotTheNewestMonthGives)
+{
+    display.setEntry(1, withHistory(1));
+    display.setEntry(2, {});   // "No history"
+    startOn(Link::Serial);
+    addresses({"1", "abc", "2"});
+    month("May");
+    f().BitBtn13Click();
+    EXPECT_EQ(commands(), (Strings {"GET HIST=1,1", "GET HIST=1,3", "GET HIST=2,1"}));
+    EXPECT_EQ(readings().cell(14, 1), "1300");
+    EXPECT_EQ(logCount("No history values saved yet for address 2"), 1u);
+    for (int c = 10; c <= 21; ++c)
+        EXPECT_EQ(readings().cell(c, 3), "") << c;
+
+    display.clearLog();
+    month("Jan");
+    f().BitBtn13Click();
+    EXPECT_EQ(commands()[1], "GET HIST=1,11");
+    EXPECT_EQ(readings().cell(10, 1), "11100");
+    display.clearLog();
+    month("Mar");
+    f().BitBtn13Click();
+    EXPECT_EQ(commands(), (Strings {"GET HIST=1,1", "GET HIST=2,1"}));
+    EXPECT_EQ(readings().cell(12, 1), "1100");
+}
+
+TEST_F(DisplayHistory, TheQuestionAndTheReplyTakeTheSameLink)
+{
+    display.setEntry(1, withHistory(1));
+    // A gateway server, and the serial port open on a line of its own.
+    DisplayPtySimulator line(display, DisplayPtyOptions {folder(), "COM1"});
+    line.start();
+    startOn(Link::GatewayServer);
+    f().ToggleComPort();
+    ASSERT_TRUE(f().PortOpen);
+    addresses({"1"});
+    month("Mar");
+    f().BitBtn13Click();
+    EXPECT_EQ(readings().cell(12, 1), "1100");
+    ASSERT_TRUE(gateway->waitForPackets(1, 10s));
+    EXPECT_EQ(gateway->packets().front().packet->payload, "GET HIST=1,1");
+}
+
+TEST_F(DisplayHistory, TheModuleDroppedDuringTheReadAborts)
+{
+    display.setEntry(1, withHistory(1));
+    display.addFault({Fault::Drop, "GET HIST=1,3", "", 1, 0ms});
+    startOn(Link::Module);
+    addresses({"1"});
+    f().BitBtn13Click();
+    EXPECT_EQ(logCount("No valid connection set, aborting..."), 1u);
+    EXPECT_EQ(commands().size(), 3u);
+    EXPECT_TRUE(f().BitBtn17->isEnabled());
+    EXPECT_TRUE(f().Butt_get_historical->isEnabled());
+    EXPECT_FALSE(f().ProgressBar1->isVisible());
+    EXPECT_TRUE(released());
+}
+
+TEST_F(DisplayHistory, GetAllMemoryDataChainsTheHistoryToEveryLaterRead)
+{
+    display.setEntry(3, withHistory(3));
+    startOn(Link::Serial);
+    month("Mar");
+    f().Butt_get_historical->click();
+    EXPECT_EQ(f().Combo_months->currentText(), "ALL");
+    EXPECT_TRUE(f().ReadAllMemory);
+    Strings c = commands();
+    ASSERT_EQ(c.size(), 1u + 5 + 12);
+    EXPECT_EQ(c[6], "GET HIST=3,1");
+    EXPECT_EQ(readings().cell(12, 1), "3100");
+    EXPECT_EQ(readings().cell(5, 1), "3");
+    EXPECT_TRUE(released());
+
+    display.clearLog();
+    month("Mar");
+    f().Butt_pexor_readClick();
+    c = commands();
+    ASSERT_EQ(c.size(), 1u + 5 + 1);
+    EXPECT_EQ(c.back(), "GET HIST=3,1");
+    EXPECT_TRUE(f().ReadAllMemory);
+}
+
+TEST_F(DisplayHistory, SortKeepsRowsWithoutKeyAfterTheSortedOnes)
+{
+    startDisplay();
+    f().Butt_sort_histClick();   // neither box: nothing
+    addresses({"7", "", "3", "300"});
+    readings().setCell(20, 1, "nov7");
+    readings().setCell(21, 4, "dec300");
+    const std::string before = rowText(readings(), 1);
+    f().Butt_sort_histClick();
+    EXPECT_EQ(rowText(readings(), 1), before);
+    f().Check_sort_hist_address->setChecked(true);
+    EXPECT_FALSE(f().Check_sort_hist_user->isChecked());
+    f().Butt_sort_hist->click();
+    ASSERT_EQ(readings().RowCount(), 5);
+    EXPECT_EQ(readings().cell(1, 1), "3");
+    EXPECT_EQ(readings().cell(1, 2), "7");
+    EXPECT_EQ(readings().cell(20, 2), "nov7");
+    EXPECT_EQ(readings().cell(1, 3), "");
+    EXPECT_EQ(readings().cell(1, 4), "300");
+    EXPECT_EQ(readings().cell(21, 4), "dec300");
+
+    // By user number, stable for equal numbers.
+    f().Check_sort_hist_user->setChecked(true);
+    EXPECT_FALSE(f().Check_sort_hist_address->isChecked());
+    for (int r = 1; r <= 4; ++r)
+        readings().setCell(5, r, r == 3 ? "1" : "12");
+    f().Butt_sort_histClick();
+    EXPECT_EQ(readings().cell(1, 1), "");
+    EXPECT_EQ(readings().cell(1, 2), "3");
+    EXPECT_EQ(readings().cell(1, 3), "7");
+    EXPECT_EQ(readings().cell(1, 4), "300");
+}
+
+TEST_F(DisplayHistory, ExportStartsWithAnEmptyLine)
+{
+    startDisplay();
+    addresses({"1", "2"});
+    readings().setCell(21, 2, "42");
+    const std::string path = folder() + "/history";
+    prompts.queueSaveFile(path);
+    f().BitBtn17->click();
+    ASSERT_EQ(prompts.dialogs.back().args.fileName, "pexorV48_readings.csv");
+    std::ifstream in(path + ".csv", std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    const Strings lines = csvFileLines(bytes.str());
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[0], "");
+    EXPECT_TRUE(bytes.str().starts_with("\r\n ID ;"));
+    for (std::size_t l = 1; l < lines.size(); ++l) {
+        EXPECT_EQ(std::count(lines[l].begin(), lines[l].end(), ';'), 22) << l;
+        EXPECT_EQ(csvRowCells(lines[l], ReadingsColumns, ";", ReadingsColumns + 1),
+                  [&] {
+                      Strings row;
+                      for (int c = 0; c < ReadingsColumns; ++c)
+                          row.push_back(readings().cell(c, static_cast<int>(l) - 1));
+                      return row;
+                  }())
+            << l;
+    }
+    // A file that cannot be written shows the error box.
+    prompts.queueSaveFile(folder() + "/no/such/folder/history.csv");
+    f().BitBtn17Click();
+    ASSERT_EQ(prompts.boxes.size(), 1u);
+    EXPECT_EQ(prompts.boxes[0].caption, "Error saving file");
+    EXPECT_EQ(prompts.boxes[0].text, "File cannot be written, no rights!\nContact administrator.");
+    prompts.boxes.clear();
+}
+
+TEST_F(DisplayHistory, UpdateReadingsOverTheModule)
+{
+    startOn(Link::Module);
+    f().BitBtn18->click();
+    EXPECT_EQ(logCount("Updating readings of Pexor-V48..."), 1u);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !f().Timer_free_command->isActive() && released(); }, 10000));
+    EXPECT_EQ(commands(), Strings {"SET READ"});
+    EXPECT_EQ(display.settings().readUpdates, 1);
+}
+
+TEST_F(DisplayHistory, TheFirstPacketOfAGatewayStartsTheReadAfterItsEvent)
+{
+    display.setEntry(4, withHistory(4));
+    display.setEntry(9, {});
+    startOn(Link::CallingIn, 1, true);
+    // The gateway's first packet, before anything was sent to it.
+    ASSERT_TRUE(gateway->sendRaw(simeth::textReply({10, 0, 0, 1}, 1, simeth::textBody, "Hello")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return f().Link.PacketNo > 1; }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !f().linkBusy(); }, 30000));
+    EXPECT_EQ(commands().front(), "GET ADDR");
+    EXPECT_EQ(commands().size(), 11u);
+    ASSERT_TRUE(gateway->waitForLog([](const std::vector<SimLogEntry>& log) {
+        return std::any_of(log.begin(), log.end(), [](const SimLogEntry& e) { return e.kind == SimLogEntry::Kind::Text; });
+    }, 10s));
+    EXPECT_EQ(gateway->packets().size(), 0u);   // the questions go out bare
+    EXPECT_EQ(pexor().cell(1, 1), "4");
+    EXPECT_EQ(pexor().cell(8, 1), "4");
+    EXPECT_EQ(pexor().cell(1, 2), "9");
+    EXPECT_FALSE(logged("Sorry, no active addresses in memory..."));
+
+    // A second packet starts nothing.
+    ASSERT_TRUE(gateway->sendRaw(simeth::textReply({10, 0, 0, 1}, 2, simeth::textBody, "Again")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return f().Link.EthReplyText == "Again"; }, 10000));
+    QCoreApplication::processEvents();   // a read queued by that event would run here
+    EXPECT_EQ(commands().size(), 11u);
+    EXPECT_FALSE(f().linkBusy());
+}
