@@ -103,12 +103,20 @@ void TForm11::buildDisplayPage()
     BitBtn8 = button(TabSheet3, "BitBtn8", "Select all");
     BitBtn9 = button(TabSheet3, "BitBtn9", "Deselect all");
     Butt_pexor_cleartable = button(TabSheet3, "Butt_pexor_cleartable", "Clear table");
-    for (QPushButton* b : {BitBtn1, BitBtn2, BitBtn10, BitBtn3, BitBtn4, BitBtn8, BitBtn9, Butt_pexor_cleartable})
+    // Short rows, so that the page fits the window in every language: the table and its
+    // files, then the ticks with the sorting, the write, delete and zero runs, the reads, the
+    // display's clock and refresh time.
+    for (QPushButton* b : {BitBtn1, BitBtn2, BitBtn10, BitBtn3, BitBtn4})
         table->addWidget(b);
     table->addStretch(1);
     rows->addLayout(table);
+    auto* ticks = new QHBoxLayout;
+    for (QPushButton* b : {BitBtn8, BitBtn9, Butt_pexor_cleartable})
+        ticks->addWidget(b);
+    rows->addLayout(ticks);
     buildDisplayWrite(rows);
-    buildDisplayCommands(rows);
+    buildDisplayCommands(rows, ticks);
+    ticks->addStretch(1);
 
     GroupBox3 = new QGroupBox("   General info   ", TabSheet3);
     GroupBox3->setObjectName("GroupBox3");

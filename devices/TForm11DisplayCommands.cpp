@@ -29,7 +29,7 @@ QPushButton* button(QWidget* parent, const char* name, const char* text)
 
 } // namespace
 
-void TForm11::buildDisplayCommands(QBoxLayout* rows)
+void TForm11::buildDisplayCommands(QBoxLayout* rows, QBoxLayout* sortRow)
 {
     auto* line = new QHBoxLayout;
     BitBtn11 = button(TabSheet3, "BitBtn11", "Date and Time");
@@ -53,11 +53,12 @@ void TForm11::buildDisplayCommands(QBoxLayout* rows)
     Check_sort_user = new QCheckBox("by user numb.", TabSheet3);
     Check_sort_user->setObjectName("Check_sort_user");
     Check_sort_user->hide();
-    for (QWidget* w : std::initializer_list<QWidget*> {BitBtn11, Label32, UD_pexor_refresh,
-                                                       Butt_pexor_refresh, BitBtn15, BitBtn16})
+    for (QWidget* w : std::initializer_list<QWidget*> {BitBtn11, Label32, UD_pexor_refresh, Butt_pexor_refresh})
         line->addWidget(w);
     line->addStretch(1);
     rows->addLayout(line);
+    sortRow->addWidget(BitBtn15);
+    sortRow->addWidget(BitBtn16);
 
     const auto clicked = [this](QPushButton* b, void (TForm11::*handler)()) {
         connect(b, &QPushButton::clicked, this, [this, handler] {

@@ -40,10 +40,15 @@ void TForm11::buildDisplayWrite(QBoxLayout* rows)
     Butt_pexor_delp = button(TabSheet3, "Butt_pexor_delp", "Zero start value");
     Butt_pexor_read = button(TabSheet3, "Butt_pexor_read", "Read Data from Display");
     BitBtn18 = button(TabSheet3, "BitBtn18", "Update readings on display");
-    for (QPushButton* b : {Butt_pexor_set, Butt_pexor_delete, Butt_pexor_delp, Butt_pexor_read, BitBtn18})
+    for (QPushButton* b : {Butt_pexor_set, Butt_pexor_delete, Butt_pexor_delp})
         line->addWidget(b);
     line->addStretch(1);
     rows->addLayout(line);
+    auto* reads = new QHBoxLayout;
+    for (QPushButton* b : {Butt_pexor_read, BitBtn18})
+        reads->addWidget(b);
+    reads->addStretch(1);
+    rows->addLayout(reads);
 
     const auto box = [this](const char* name, const char* caption) {
         auto* b = new QCheckBox(caption, TabSheet3);

@@ -1,5 +1,5 @@
-// The gateways' page "Communication devices": its controls, their English captions, the
-// model switch, the operator boxes and the key filters. The page's tab stays hidden.
+// The gateways' page "Communication devices": its controls, the captions no language
+// changes, the model switch, the operator boxes and the key filters. The tab stays hidden.
 #include "TForm11.h"
 
 #include "InsertionLimit.h"
@@ -124,7 +124,7 @@ void TForm11::buildGatewayPage()
                            Butt_tovek_mbus_response})
         b->setFixedWidth(64);
 
-    GatewayPageTextsEnglish();
+    GatewayPageFixedTexts();
     connectGatewayPage();
 }
 
@@ -177,32 +177,33 @@ void TForm11::buildGatewayAddresses(QWidget* g)
     operators->addStretch(1);
     grid->addLayout(operators, 7, 1, 1, 2);
 
-    grid->setColumnMinimumWidth(3, 8);
+    // The GPRS rows below the addresses: side by side they would not fit the window in every
+    // language.
     Label2 = label(g, "Label2");
     Edit_gprs_pin = lineEdit(g, "Edit_gprs_pin", 4, Digits);
     Butt_gprs_pin = button(g, "Butt_gprs_pin");
-    row(0, 4, Label2, Edit_gprs_pin, Butt_gprs_pin);
+    row(8, 0, Label2, Edit_gprs_pin, Butt_gprs_pin);
     Label9 = label(g, "Label9");
     Edit_gprs_username = lineEdit(g, "Edit_gprs_username", 19);
     Butt_gprs_user = button(g, "Butt_gprs_user");
-    row(1, 4, Label9, Edit_gprs_username, Butt_gprs_user);
+    row(9, 0, Label9, Edit_gprs_username, Butt_gprs_user);
     Label11 = label(g, "Label11");
     Edit_gprs_pass = lineEdit(g, "Edit_gprs_pass", 19);
     Butt_gprs_pass = button(g, "Butt_gprs_pass");
-    row(2, 4, Label11, Edit_gprs_pass, Butt_gprs_pass);
+    row(10, 0, Label11, Edit_gprs_pass, Butt_gprs_pass);
     Label18 = label(g, "Label18");
     Edit_apn = lineEdit(g, "Edit_apn", 27);
     Butt_apn = button(g, "Butt_apn");
-    row(3, 4, Label18, Edit_apn, Butt_apn);
+    row(11, 0, Label18, Edit_apn, Butt_apn);
     Label27 = label(g, "Label27");
     Edit_phone_number = lineEdit(g, "Edit_phone_number", 20);
     Butt_phone_number = button(g, "Butt_phone_number");
-    row(4, 4, Label27, Edit_phone_number, Butt_phone_number);
+    row(12, 0, Label27, Edit_phone_number, Butt_phone_number);
     Butt_saveall = button(g, "Butt_saveall");
     Butt_saveall->hide();
-    grid->addWidget(Butt_saveall, 6, 6);
-    grid->setColumnStretch(5, 1);
-    grid->setRowStretch(8, 1);
+    grid->addWidget(Butt_saveall, 13, 2);
+    grid->setColumnStretch(3, 1);
+    grid->setRowStretch(14, 1);
 }
 
 void TForm11::buildGatewayOptions(QWidget* g)
@@ -283,53 +284,16 @@ void TForm11::buildGatewayOptions(QWidget* g)
     grid->setRowStretch(9, 1);
 }
 
-void TForm11::GatewayPageTextsEnglish()
+void TForm11::GatewayPageFixedTexts()
 {
+    // The captions that are the same in every language; the language routine gives the rest.
     Check_sarnel->setText("Sarnel");
     Check_tovek2->setText("Tovek");
-    Butt_eth_main->setText("Main info");
-    Butt_eth_service->setText("Service info");
-    Butt_eth_conn->setText("Connection");
-    Butt_eth_oper->setText("OPs info");
-    Butt_tovek2_test->setText("Test IP");
-    GroupBox1->setTitle("   Network related options   ");
-    Label14->setText("Set Own IPv4");
-    Label3->setText("Set Netmask");
-    Label19->setText("Set gateway IP");
-    Label16->setText("Set Network number");
-    Label15->setText("Manufacturer IP");
-    Label26->setText("Control IP");
-    Label17->setText("Operator IP");
     Check_op1->setText("#1");
     Check_op2->setText("#2");
     Check_op3->setText("#3");
     Check_op4->setText("#4");
-    Label2->setText("Set PIN code");
-    Label9->setText("Set GPRS user (0 = delete)");
-    Label11->setText("Set GPRS password (0 = delete)");
-    Label18->setText("Set access point name (APN)");
-    Label27->setText("Set phone number (0 = delete)");
     Butt_saveall->setText("Set All");
-    GroupBox2->setTitle("   Other options   ");
-    Label29->setText("Serial speed");
-    Label21->setText("Serial parity");
-    Label20->setText("Set Due date (dd/hh/mm)");
-    Label25->setText("Day");
-    Label30->setText("Hour");
-    Label31->setText("Minute");
-    Label22->setText("Set number of connect retries");
-    Label24->setText("Set retry timeout (0.1 - 5s)");
-    Label23->setText("Set Ping server timeout (1-48)");
-    Label28->setText("m-bus response time (0.3 - 2.5s)");
-    Butt_eth_date->setText("Set Date");
-    Butt_eth_time->setText("Set Time");
-    Butt_gprs_info->setText("Get GPRS Info");
-    Butt_gprs_stat->setText("Get GPRS status");
-    for (QPushButton* b : {Butt_CMT, Butt_CET, Butt_MET, Butt_tovek_nn, Butt_tovek_manip, Butt_tovek2_conip,
-                           Butt_tovek2_op1, Butt_gprs_pin, Butt_gprs_user, Butt_gprs_pass, Butt_apn,
-                           Butt_phone_number, Butt_DDT, Butt_OHA, Butt_TXG, Butt_RXG, Butt_DPP,
-                           Butt_tovek_mbus_response})
-        b->setText("Set");
 }
 
 void TForm11::connectGatewayPage()

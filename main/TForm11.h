@@ -314,8 +314,8 @@ public:
                            std::vector<std::string>& lines);
 
     // --- the gateways' page (devices/TForm11GatewayPage.cpp, devices/TForm11Gateway.cpp) ---
-    // The page's English captions, all set here.
-    void GatewayPageTextsEnglish();
+    // The page's captions that no language changes; the language routine sets the others.
+    void GatewayPageFixedTexts();
     // "SET " + key + "=" + value for a dotted address; a part that is no number raises
     // ConversionError, with nothing sent or logged.
     void SendGatewaySet(const std::string& value, const std::string& key, const std::string& logText);
@@ -514,15 +514,15 @@ public:
     UpDownEdit* UD_AutoPrimary;
     QLineEdit* Edit_auto_primary;
     // The configuration commands.
-    QLabel* Label_new_address;
+    QLabel* Label33;
     UpDownEdit* UD_new_address;
     QLineEdit* Edit_new_address;
     QPushButton* Butt_set_address;
-    QLabel* Label_liter;
+    QLabel* Label10;
     QLineEdit* Edit_liter;
     QPushButton* Butt_modify_liters;
     QCheckBox* Check_value_wendix;
-    QLabel* Label_new_id;
+    QLabel* Label12;
     QLineEdit* Edit_new_id;
     QPushButton* Butt_set_id;
     QComboBox* Combo_set_baud;
@@ -741,7 +741,8 @@ private:
     friend class MeterTableOwner;
     void buildMetersTable(QBoxLayout* page);
     void buildDisplayPage();
-    void buildDisplayCommands(QBoxLayout* rows);
+    // The display's clock and refresh time on a row of their own, the sort buttons on sortRow.
+    void buildDisplayCommands(QBoxLayout* rows, QBoxLayout* sortRow);
     void buildDisplayWrite(QBoxLayout* rows);
     void buildReadingsPage();
     void buildMeterOperations(QBoxLayout* side);

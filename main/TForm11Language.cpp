@@ -11,10 +11,13 @@
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QFontMetrics>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QStyle>
 #include <QTabWidget>
 
 namespace {
@@ -28,6 +31,19 @@ void setHeaders(StringGrid& grid, const std::vector<std::string>& headers)
 {
     for (std::size_t c = 0; c < headers.size(); ++c)
         grid.setCell(static_cast<int>(c), 0, headers[c]);
+}
+
+// Widens each column whose header would not show whole; wider columns stay as they are.
+void fitHeaders(StringGridView& view)
+{
+    const QHeaderView* header = view.horizontalHeader();
+    const QFontMetrics metrics = header->fontMetrics();
+    const int margins = 2 * header->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header) + 2;
+    for (int c = 0; c < view.grid().ColCount(); ++c) {
+        const int needed = metrics.horizontalAdvance(Text8::toUnicode(view.grid().cell(c, 0))) + margins;
+        if (view.columnWidth(c) < needed)
+            view.setColumnWidth(c, needed);
+    }
 }
 
 } // namespace
@@ -46,6 +62,8 @@ void TForm11::applyLanguage(UiLanguage language)
     layMeterColumns(texts);
     setHeaders(Grid_pexor->grid(), texts.pexorHeaders);
     setHeaders(Grid_historical->grid(), texts.readingsHeaders);
+    for (StringGridView* view : {Grid_vantrel, Grid_pexor, Grid_historical})
+        fitHeaders(*view);
 
     for (const ControlText& c : texts.controls)
         setCaption(c.control, c.text);

@@ -71,28 +71,28 @@ QComboBox* combo(QWidget* parent, const char* name, const QStringList& items, bo
 
 void TForm11::buildCommandControls(QGridLayout* ops, QGridLayout* advanced)
 {
-    Label_new_address = label(Group_ops, "Label_new_address", "Set Primary Address to:");
+    Label33 = label(Group_ops, "Label33", "Set Primary Address to:");
     UD_new_address = new UpDownEdit(Group_ops, "UD_new_address", "Edit_new_address", 1, HighestNewAddress, false);
     UD_new_address->setFixedWidth(72);
     Edit_new_address = UD_new_address->edit();
     InsertionLimit::attach(Edit_new_address, 0, "0123456789");
     Butt_set_address = button(Group_ops, "Butt_set_address", "Set ");
-    Label_liter = label(Group_ops, "Label_liter", "Set value to:");
+    Label10 = label(Group_ops, "Label10", "Set value to:");
     Edit_liter = lineEdit(Group_ops, "Edit_liter", 8, "0123456789");
     Butt_modify_liters = button(Group_ops, "Butt_modify_liters", "Set");
     Check_value_wendix = new QCheckBox("WDX", Group_ops);
     Check_value_wendix->setObjectName("Check_value_wendix");
-    Label_new_id = label(Group_ops, "Label_new_id", "Set new ID to:");
+    Label12 = label(Group_ops, "Label12", "Set new ID to:");
     Edit_new_id = lineEdit(Group_ops, "Edit_new_id", 8, "0123456789");
     Butt_set_id = button(Group_ops, "Butt_set_id", "Set");
-    ops->addWidget(Label_new_address, 1, 0);
+    ops->addWidget(Label33, 1, 0);
     ops->addWidget(UD_new_address, 1, 1);
     ops->addWidget(Butt_set_address, 1, 2);
-    ops->addWidget(Label_liter, 2, 0);
+    ops->addWidget(Label10, 2, 0);
     ops->addWidget(Edit_liter, 2, 1);
     ops->addWidget(Butt_modify_liters, 2, 2);
     ops->addWidget(Check_value_wendix, 2, 3);
-    ops->addWidget(Label_new_id, 3, 0);
+    ops->addWidget(Label12, 3, 0);
     ops->addWidget(Edit_new_id, 3, 1);
     ops->addWidget(Butt_set_id, 3, 2);
 

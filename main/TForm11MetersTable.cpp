@@ -118,19 +118,20 @@ void TForm11::buildMetersTable(QBoxLayout* page)
     Check_nke->setObjectName("Check_nke");
     BitBtn21 = button(TabSheet1, "BitBtn21", "Auto address");
     for (QWidget* w : {static_cast<QWidget*>(Butt_readonce), static_cast<QWidget*>(Butt_readall),
-                       static_cast<QWidget*>(Butt_clear_grid), static_cast<QWidget*>(Check_broadcast),
-                       static_cast<QWidget*>(Check_nke), static_cast<QWidget*>(BitBtn21)})
+                       static_cast<QWidget*>(Butt_clear_grid), static_cast<QWidget*>(BitBtn21)})
         reading->addWidget(w);
     reading->addWidget(buildAutoPrimary(TabSheet1));
     reading->addStretch(1);
     table->addLayout(reading);
 
-    // The table on file.
+    // The table on file, then the frame options: two rows leave room for every language.
     auto* files = new QHBoxLayout;
     Butt_load_data = button(TabSheet1, "Butt_load_data", "Load");
     Butt_save_data = button(TabSheet1, "Butt_save_data", "Save / Export");
     files->addWidget(Butt_load_data);
     files->addWidget(Butt_save_data);
+    files->addWidget(Check_broadcast);
+    files->addWidget(Check_nke);
     files->addStretch(1);
     table->addLayout(files);
 

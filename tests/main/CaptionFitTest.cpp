@@ -1,0 +1,203 @@
+// Every caption of the main and settings windows fits its control in each language at the
+// windows' default size, and no two visible controls of a page lie over each other.
+#include "AppFixture.h"
+#include "StringGridView.h"
+#include "TForm11.h"
+#include "TSettings.h"
+#include "Text8.h"
+
+#include <QAbstractItemView>
+#include <QAbstractSpinBox>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStyle>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTest>
+
+namespace {
+
+constexpr QSize MainWindowSize(1180, 720);
+constexpr QSize SettingsWindowSize(700, 425);
+
+std::string name(const QWidget* w) { return w->objectName().toStdString(); }
+
+bool isControl(const QWidget* w)
+{
+    return qobject_cast<const QAbstractButton*>(w) || qobject_cast<const QLabel*>(w)
+           || qobject_cast<const QLineEdit*>(w) || qobject_cast<const QComboBox*>(w)
+           || qobject_cast<const QAbstractSpinBox*>(w) || qobject_cast<const QAbstractItemView*>(w)
+           || qobject_cast<const QPlainTextEdit*>(w) || qobject_cast<const QProgressBar*>(w)
+           || qobject_cast<const QAbstractScrollArea*>(w) || qobject_cast<const QTabWidget*>(w)
+           || qobject_cast<const QGroupBox*>(w);
+}
+
+// The controls of an area, each with its place in the area; a control's own parts (the edit
+// of a spin box, the views of a table) are not controls of their own.
+std::vector<QWidget*> controlsOf(QWidget* area)
+{
+    std::vector<QWidget*> out;
+    for (QWidget* w : area->findChildren<QWidget*>()) {
+        if (!w->isVisibleTo(area) || !isControl(w) || w->objectName().isEmpty())
+            continue;
+        bool part = false;
+        for (QWidget* p = w->parentWidget(); p && p != area; p = p->parentWidget())
+            if (isControl(p) && !qobject_cast<QGroupBox*>(p))
+                part = true;
+        if (!part)
+            out.push_back(w);
+    }
+    return out;
+}
+
+// An accent label lies over its word by design.
+bool isAccent(const QWidget* w)
+{
+    const auto* label = qobject_cast<const QLabel*>(w);
+    return label && label->text() == "`";
+}
+
+int textWidth(const QWidget* w, const QString& text)
+{
+    int widest = 0;
+    for (const QString& line : text.split(u'\n'))
+        widest = std::max(widest, w->fontMetrics().horizontalAdvance(line));
+    return widest;
+}
+
+// The room a control leaves its caption, and the caption; room < 0: no caption to judge.
+std::pair<int, QString> captionRoom(const QWidget* w)
+{
+    const QStyle* s = w->style();
+    if (const auto* box = qobject_cast<const QCheckBox*>(w))
+        return {w->width() - s->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, w)
+                    - s->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, nullptr, w),
+                box->text()};
+    if (const auto* button = qobject_cast<const QPushButton*>(w)) {
+        // As the style sizes a button: one margin and the frame on both sides.
+        int room = w->width() - s->pixelMetric(QStyle::PM_ButtonMargin, nullptr, w)
+                   - 2 * s->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, w);
+        if (!button->icon().isNull())
+            room -= button->iconSize().width() + 4;
+        return {room, button->text()};
+    }
+    if (const auto* label = qobject_cast<const QLabel*>(w))
+        return {label->contentsRect().width() - 2 * label->margin(), label->text()};
+    if (const auto* box = qobject_cast<const QGroupBox*>(w))
+        return {w->width() - 2 * s->pixelMetric(QStyle::PM_LayoutLeftMargin, nullptr, w), box->title()};
+    return {-1, {}};
+}
+
+// The captions of an area fit, and its controls do not overlap.
+void checkArea(QWidget* area, const std::string& where)
+{
+    SCOPED_TRACE(where);
+    const std::vector<QWidget*> controls = controlsOf(area);
+    for (QWidget* w : controls) {
+        const auto [room, text] = captionRoom(w);
+        if (room >= 0 && !text.isEmpty()) {
+            EXPECT_LE(textWidth(w, text), room) << name(w) << " \"" << text.toStdString() << "\"";
+        }
+        // A control that leaves the area is cut off by it.
+        const QRect place(w->mapTo(area, QPoint(0, 0)), w->size());
+        EXPECT_TRUE(area->rect().contains(place)) << name(w) << " leaves the area";
+    }
+    for (std::size_t i = 0; i < controls.size(); ++i) {
+        for (std::size_t j = i + 1; j < controls.size(); ++j) {
+            QWidget* a = controls[i];
+            QWidget* b = controls[j];
+            if (a->isAncestorOf(b) || b->isAncestorOf(a))
+                continue;
+            if (isAccent(a) || isAccent(b))
+                continue;
+            const QRect ra(a->mapTo(area, QPoint(0, 0)), a->size());
+            const QRect rb(b->mapTo(area, QPoint(0, 0)), b->size());
+            EXPECT_FALSE(ra.intersects(rb)) << name(a) << " and " << name(b) << " overlap";
+        }
+    }
+}
+
+void checkTabs(QTabWidget* pages, const std::string& where)
+{
+    SCOPED_TRACE(where);
+    QTabBar* bar = pages->tabBar();
+    for (int i = 0; i < pages->count(); ++i) {
+        if (!pages->isTabVisible(i))
+            continue;
+        const QRect tab = bar->tabRect(i);
+        EXPECT_LE(textWidth(bar, pages->tabText(i)), tab.width()) << pages->tabText(i).toStdString();
+        EXPECT_LE(tab.right(), bar->width()) << pages->tabText(i).toStdString() << " beyond the tab bar";
+    }
+}
+
+// Every header of a table shows whole.
+void checkHeaders(StringGridView* view, const std::string& where)
+{
+    SCOPED_TRACE(where);
+    const QHeaderView* header = view->horizontalHeader();
+    for (int c = 0; c < view->grid().ColCount(); ++c) {
+        const QString text = Text8::toUnicode(view->grid().cell(c, 0));
+        EXPECT_LE(header->fontMetrics().horizontalAdvance(text), view->columnWidth(c))
+            << name(view) << " column " << c << " \"" << text.toStdString() << "\"";
+    }
+}
+
+class CaptionFit : public AppFixture {
+protected:
+    void settle()
+    {
+        for (int i = 0; i < 3; ++i)
+            QApplication::processEvents();
+    }
+};
+
+} // namespace
+
+TEST_F(CaptionFit, EveryCaptionFitsAtTheDefaultSizeInEachLanguage)
+{
+    const struct {
+        int language;
+        int encoding;
+    } cases[] = {{1, 0}, {2, 0}, {3, 0}, {3, 1}};
+    for (const auto& c : cases) {
+        const std::string lang = std::to_string(c.language) + "/" + std::to_string(c.encoding);
+        writeIni("[Misc]\r\nLanguage=" + std::to_string(c.language) + "\r\nEncoding=" + std::to_string(c.encoding)
+                 + "\r\n");
+        start();
+        TForm11& f = form11();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
+        settle();
+        EXPECT_EQ(f.size(), MainWindowSize) << lang;
+        checkTabs(f.PageControl1, lang + " main window's pages");
+        for (QWidget* page : {f.TabSheet1, f.TabSheet2, f.TabSheet3, f.TabSheet4}) {
+            f.PageControl1->setCurrentWidget(page);
+            settle();
+            checkArea(page, lang + " " + name(page));
+        }
+        for (StringGridView* view : {f.Grid_vantrel, f.Grid_pexor, f.Grid_historical})
+            checkHeaders(view, lang);
+        // Below the pages: the custom command and the log.
+        checkArea(f.centralWidget(), lang + " below the pages");
+
+        f.Settings1Click();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&settings()));
+        settle();
+        EXPECT_EQ(settings().size(), SettingsWindowSize) << lang;
+        checkTabs(settings().PageControl1, lang + " settings' pages");
+        for (QWidget* page : {settings().TabSheet1, settings().TabSheet2}) {
+            settings().PageControl1->setCurrentWidget(page);
+            settle();
+            checkArea(page, lang + " settings " + name(page));
+        }
+        settings().BitBtn2Click();
+    }
+}
