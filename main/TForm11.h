@@ -786,6 +786,8 @@ private:
     // The end step of the wildcard search, and its thread's end.
     void endWildcardSearch();
     void joinSearchThread();
+    // A wildcard search holds the link from its thread's start until its end step has run.
+    bool searchRunning() const;
     // Stops a running search for the window's close: the thread is gone when this returns.
     void endSearchForClose();
     std::chrono::milliseconds searchWait() const;
@@ -799,6 +801,10 @@ private:
     // The steps after a command's input check: the link, the target, the read after the
     // write when asked for, the send to the target, Timer_respond.
     void runMeterCommand(bool readAfterWrite, const std::function<void(int target)>& send);
+    // The set-address command and the relay value write without the check for another
+    // exchange: automatic addressing and Set unit run them inside their own exchange.
+    void setPrimaryAddress();
+    void relayValueWrite();
 
     MeterTableOwner meterOwner_;
     std::unique_ptr<ProgressSteps> progress_;

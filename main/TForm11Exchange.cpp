@@ -51,7 +51,8 @@ bool TForm11::linkBusy(const QTimer* besides) const
                             Timer_pexor, Timer_pexor_info})
         if (t != besides && t->isActive())
             return true;
-    return exchangeHeld_ || WriteTableActive || SearchActive || (SearchThread && !SearchThread->finished())
+    // Automatic addressing holds the link between its steps too, until it ends or is stopped.
+    return exchangeHeld_ || WriteTableActive || SearchActive || searchRunning() || AutoAddressing
         || BlockingWaitBusy();
 }
 

@@ -4,7 +4,6 @@
 // acknowledge (and the read-out that follows it, where the command asks for one).
 #include "TForm11.h"
 
-#include "BlockingWait.h"
 #include "ConversionError.h"
 #include "EnableTimer.h"
 #include "FrameCodes.h"
@@ -261,7 +260,7 @@ void TForm11::Butt_set_unitClick()
     if (target < 0)
         return;
     if (Check_wendix->isChecked()) {
-        BitBtn19Click();
+        relayValueWrite();
         return;
     }
     const std::string medium = Grid_vantrel->grid().cell(TableHasSecMain ? 6 : 5, MeterSelRow);
@@ -273,6 +272,13 @@ void TForm11::Butt_set_unitClick()
 
 // The relay value write (the hidden "Relay unit", reached from Set unit with "Relay").
 void TForm11::BitBtn19Click()
+{
+    if (refuseWhileBusy())
+        return;
+    relayValueWrite();
+}
+
+void TForm11::relayValueWrite()
 {
     const std::string unit = bytesOf(Combo_unit->currentText());
     const std::string constant = bytesOf(Combo_constant->currentText());
@@ -319,9 +325,13 @@ void TForm11::Check_wendixClick()
 // every way out that sends nothing hands on to the next meter.
 void TForm11::Butt_set_addressClick()
 {
-    // A step of automatic addressing runs inside that exchange.
-    if (!AutoAddressing && refuseWhileBusy())
+    if (refuseWhileBusy())
         return;
+    setPrimaryAddress();
+}
+
+void TForm11::setPrimaryAddress()
+{
     const auto nextMeter = [this] {
         if (AutoAddressing)
             enableTimer(*Timer_auto_address);

@@ -186,6 +186,11 @@ void TForm11::endWildcardSearch()
     });
 }
 
+bool TForm11::searchRunning() const
+{
+    return SearchThread && !(searchHost_ && static_cast<const SearchHost&>(*searchHost_).ended());
+}
+
 void TForm11::joinSearchThread()
 {
     if (!SearchThread)

@@ -3,7 +3,6 @@
 // change of primary address through a selection), and automatic addressing of the table.
 #include "TForm11.h"
 
-#include "BlockingWait.h"
 #include "EnableTimer.h"
 #include "InsertionLimit.h"
 #include "Prompts.h"
@@ -93,11 +92,8 @@ QWidget* TForm11::buildAutoPrimary(QWidget* parent)
 
 void TForm11::Butt_find_idClick()
 {
-    // A Find during a selection by ID starts that selection again.
-    if (linkBusy(Timer_secondary)) {
-        refuseWhileBusy();
+    if (refuseWhileBusy())
         return;
-    }
     const std::string id = bytesOf(Edit_id->text());
     if (id.size() != 8) {
         Log.add("Incorrect ID entered");
@@ -107,9 +103,6 @@ void TForm11::Butt_find_idClick()
         selectSingleId(id);
         return;
     }
-    if (SearchThread && !SearchThread->finished())
-        return;   // one search at a time
-
     const Question q = ClearTableQuestion(TickedLanguage());
     const Prompts::Answer answer =
         prompts_.ask(this, Prompts::Icon::Warning, q.caption, q.text, Prompts::Buttons::YesNoCancel);
@@ -147,6 +140,8 @@ void TForm11::selectSingleId(const std::string& id)
 
 void TForm11::Butt_find_allClick()
 {
+    if (refuseWhileBusy())
+        return;
     Edit_id->setText(Text8::toUnicode(WildcardId));
     Butt_find_idClick();
 }
@@ -259,7 +254,7 @@ void TForm11::BitBtn21Click()
         ShowCurrentDevice();
         AutoAddressing = true;
         UD_new_address->setValue(AutoAddrNext);
-        Butt_set_addressClick();
+        setPrimaryAddress();
         return;
     }
     Timer_secondary->stop();
@@ -295,7 +290,7 @@ void TForm11::Timer_auto_addressTimer()
             ShowCurrentDevice();
             AutoAddressing = true;
             UD_new_address->setValue(AutoAddrNext);
-            Butt_set_addressClick();
+            setPrimaryAddress();
             return;
         }
         endAutoAddressing();

@@ -303,6 +303,43 @@ TEST_F(Commands, AnAddressOutsideTheBusIsNoTarget)
     EXPECT_EQ(bus->meter(0).idText(), "12345678");
 }
 
+TEST_F(Commands, DuringAReadOfAllMetersNoCommandAndNoSearchStarts)
+{
+    addMeter("12345678", 5);
+    start();
+    selectMeter5("12345678", "REL", "12.5");
+    f().Edit_new_id->setText("87654321");
+    f().Edit_liter->setText("123");
+    f().Combo_medium->setCurrentText("Water");
+    f().Combo_unit->setCurrentText("kJ");
+    f().Edit_id->setText("12345678");
+    f().Timer_readall->setInterval(3600 * 1000);
+    f().Butt_readall->click();
+    ASSERT_TRUE(waitBus(1, 1));
+    ASSERT_TRUE(f().Timer_readall->isActive());
+
+    f().Butt_find_allClick();
+    f().Butt_find_idClick();
+    for (void (TForm11::*command)() :
+         {&TForm11::Butt_set_baudClick, &TForm11::Butt_resetClick, &TForm11::Butt_set_addressClick,
+          &TForm11::Butt_set_idClick, &TForm11::Butt_modify_litersClick, &TForm11::Butt_set_mediumClick,
+          &TForm11::Butt_set_unitClick, &TForm11::BitBtn19Click})
+        (f().*command)();
+    EXPECT_EQ(logCount("Another exchange is running, please wait..."), 10u);
+    EXPECT_EQ(f().Edit_id->text(), "12345678");
+    EXPECT_TRUE(prompts.boxes.empty());
+    EXPECT_FALSE(f().SearchThread);
+    EXPECT_FALSE(f().Timer_respond->isActive());
+    EXPECT_FALSE(f().Timer_secondary->isActive());
+    EXPECT_FALSE(f().ReadAfterWrite);
+    EXPECT_FALSE(f().SetAddrPending);
+    EXPECT_EQ(f().Edit_liter_rel->text(), "12500");
+    // A frame straight on the line comes after anything the refused ones would have sent.
+    f().Frames.SendReqUd2(7);
+    ASSERT_TRUE(waitBus(2));
+    EXPECT_EQ(frameNames(), std::vector<std::string>({"REQ 5", "REQ 7"}));
+}
+
 TEST_F(Commands, KeyFiltersJudgeOnlyWhatTheUserTypes)
 {
     start();

@@ -12,6 +12,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using Secondary = SecondaryFixture;
+const std::string Busy = "Another exchange is running, please wait...";
 
 // --- the wildcard search ---
 
@@ -162,6 +163,39 @@ TEST_F(Secondary, StopEndsTheSearchAfterTheStepInProgress)
     f().Log.clear();
     runFindAll();
     EXPECT_EQ(selects(), 80);
+}
+
+TEST_F(Secondary, DuringASearchNothingElseStartsYetStopSecondaryStops)
+{
+    start(false);
+    setRows({{"12345678", "5"}});
+    prompts.queueAnswer(Prompts::Answer::No);   // the table stays: a meter to command
+    f().Butt_find_allClick();
+    ASSERT_TRUE(waitForFrames(1));
+    const std::size_t boxes = prompts.boxes.size();
+    // Called straight, as a timer or a test would, past the disabled buttons.
+    f().Edit_id->setText("12345678");
+    f().Butt_find_idClick();
+    f().Butt_find_allClick();
+    f().Butt_resetClick();
+    f().Butt_set_addressClick();
+    f().BitBtn21Click();
+    EXPECT_EQ(logCount(Busy), 5u);
+    EXPECT_EQ(f().Edit_id->text(), "12345678");
+    EXPECT_EQ(prompts.boxes.size(), boxes);
+    EXPECT_FALSE(f().Timer_secondary->isActive());
+    EXPECT_FALSE(f().Timer_respond->isActive());
+    EXPECT_FALSE(f().SetAddrPending);
+    EXPECT_EQ(f().BitBtn21->text(), "Auto address");
+
+    f().Button1->click();
+    ASSERT_TRUE(waitForEnd());
+    EXPECT_LT(selects(), 10);
+    // The search's own wildcard selects only.
+    EXPECT_EQ(bus->frameCount(), static_cast<std::size_t>(selects()));
+    for (const std::string& m : masks())
+        EXPECT_EQ(m.substr(1), "FFFFFFF");
+    EXPECT_FALSE(f().linkBusy());
 }
 
 TEST_F(Secondary, ThePortClosedMidSearchEndsItInEitherOrder)
@@ -416,7 +450,14 @@ TEST_F(Secondary, AFindWhileASetAddressWaitsSendsNoNewAddress)
     ASSERT_TRUE(waitBus(1, 1));
     f().Butt_find_primaryClick();   // refused: the selection's exchange runs
     EXPECT_FALSE(f().SearchActive);
+    EXPECT_EQ(logCount(Busy), 1u);
+    f().Butt_find_idClick();   // so is a Find by ID
+    EXPECT_EQ(logCount(Busy), 2u);
+    EXPECT_TRUE(f().Timer_secondary->isActive());
 
+    // The selection given up from outside: its new address is not the next Find's.
+    f().Timer_secondary->stop();
+    ASSERT_TRUE(f().SetAddrPending);
     bus->clearLog();
     f().Edit_id->setText("12345678");
     f().Butt_find_idClick();
@@ -530,6 +571,58 @@ TEST_F(Secondary, StopAddrEndsTheRun)
     EXPECT_EQ(f().BitBtn21->text(), "Auto address");
     EXPECT_TRUE(f().Check_broadcast->isEnabled());
     EXPECT_TRUE(f().Butt_find_all->isEnabled());
+
+    // The stop gives the link back: a read goes out.
+    const std::size_t sent = bus->frameCount();
+    const int address = std::stoi(f().CurAddr);
+    f().Butt_readonceClick();
+    EXPECT_EQ(logCount(Busy), 0u);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            const std::vector<SimLogEntry> frames = bus->frames();
+            for (std::size_t i = sent; i < frames.size(); ++i)
+                if (frames[i].isReqUd2(address))
+                    return true;
+            return false;
+        },
+        5000));
+}
+
+TEST_F(Secondary, DuringAutoAddressingReadsAndDisplayCommandsStartNothing)
+{
+    const char* ids[] = {"50000001", "50000002", "50000003"};
+    for (int i = 0; i < 3; ++i)
+        addMeter(ids[i], 1 + i);
+    start();
+    setRows({{ids[0], "1"}, {ids[1], "2"}, {ids[2], "3"}});
+    f().UD_AutoPrimary->setValue(10);
+    // Starts tried all through the run, as timers would try them.
+    int tries = 0;
+    QTimer poke;
+    poke.setInterval(40);
+    QObject::connect(&poke, &QTimer::timeout, [&] {
+        if (f().BitBtn21->text() != "Stop addr")
+            return;
+        ++tries;
+        f().Butt_readonceClick();
+        f().BitBtn12Click();   // the display's time
+    });
+    prompts.queueAnswer(Prompts::Answer::Yes);
+    f().BitBtn21->click();
+    poke.start();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return logCount("Auto addressing has finished...") == 1; }, 60000));
+    poke.stop();
+    EXPECT_GT(tries, 3);
+    EXPECT_EQ(logCount(Busy), 2u * static_cast<std::size_t>(tries));
+    EXPECT_EQ(logCount("Setting time of Pexor-V48..."), 0u);
+    for (std::size_t i = 0; i < 3; ++i)
+        EXPECT_EQ(bus->meter(i).address(), 10 + static_cast<int>(i));
+    // The run's own chain only, meter by meter.
+    std::vector<std::string> chain;
+    for (int i = 0; i < 3; ++i)
+        chain.insert(chain.end(), {"LONG 53/52", "LONG 73/51", "REQ 253", "NKE 253"});
+    EXPECT_EQ(frameNames(), chain);
+    EXPECT_EQ(bus->receivedBytes().find("SET "), std::string::npos);
 }
 
 } // namespace
