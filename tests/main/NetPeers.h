@@ -30,6 +30,9 @@ public:
     // The other end has closed (as far as poll() has seen).
     bool isClosed() const { return eof_; }
     int fd() const { return socket_.fd(); }
+    // The socket, for reads that wait without the window's events (nothing of the program
+    // runs meanwhile).
+    RawSocket& raw() { return socket_; }
 
     bool send(const std::string& bytes)
     {
