@@ -23,6 +23,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -300,6 +301,8 @@ void TForm11::buildPages()
     StatusPanel1 = new QLabel(StatusBar1);
     StatusPanel1->setObjectName("StatusPanel1");
     StatusBar1->addPermanentWidget(StatusPanel1, 1);
+    ProgressBar1->setFixedWidth(320);
+    StatusBar1->addPermanentWidget(ProgressBar1);
 }
 
 void TForm11::buildTimers()

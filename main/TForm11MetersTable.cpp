@@ -135,17 +135,14 @@ void TForm11::buildMetersTable(QBoxLayout* page)
     files->addStretch(1);
     table->addLayout(files);
 
-    ProgressBar1 = new QProgressBar(TabSheet1);
+    // The runs of every page move it, so it sits in the status bar (placed with the status
+    // panel), where it shows whichever page is open.
+    ProgressBar1 = new QProgressBar(this);
     ProgressBar1->setObjectName("ProgressBar1");
     ProgressBar1->setTextVisible(false);
-    // Hidden, it keeps its place: the table does not jump when a run shows it.
-    QSizePolicy keepPlace = ProgressBar1->sizePolicy();
-    keepPlace.setRetainSizeWhenHidden(true);
-    ProgressBar1->setSizePolicy(keepPlace);
     ProgressBar1->hide();
     progress_ = std::make_unique<ProgressSteps>(*ProgressBar1);
     progress_->setup(0, 100, 0);
-    table->addWidget(ProgressBar1);
 
     Edit_liter_rel = new QLineEdit(TabSheet1);
     Edit_liter_rel->setObjectName("Edit_liter_rel");
