@@ -9,6 +9,7 @@
 #include "TelegramBuilder.h"
 #include "WaitUntil.h"
 
+#include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
@@ -102,7 +103,12 @@ TEST_F(DisplayGuard, DuringAWriteRunTheMetersStartNothingAndTheStopIsNeverRefuse
     f().Butt_resetClick();
     f().Butt_set_baudClick();
     f().Butt_set_addressClick();
-    EXPECT_EQ(logCount(Busy), 10u);
+    // A custom command: a read request in hex.
+    f().Check_hex->setChecked(true);
+    f().Edit_command->setText("10 7B 05 80 16");
+    f().Butt_command_send->click();
+    EXPECT_EQ(logCount(Busy), 11u);
+    EXPECT_FALSE(f().Timer_free_command->isActive());
     EXPECT_EQ(bus->frameCount(), 0u);
     EXPECT_FALSE(f().AutoAddressing);
 
