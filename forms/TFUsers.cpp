@@ -34,6 +34,10 @@ const char* const UnsupportedText = "Unsupported character in user name, passwor
 
 QString q(std::string_view bytes) { return Text8::toUnicode(bytes); }
 
+// Empties a password box. setText drops the box's undo history, which clear() would keep,
+// with every typed character in it.
+void forget(QLineEdit* edit) { edit->setText(QString()); }
+
 QLabel* label(QWidget* parent, const char* name, const char* text, int x, int y)
 {
     auto* l = new QLabel(text, parent);
@@ -250,8 +254,8 @@ void TFUsers::addOrChange()
         return;
     }
     Edit_user->clear();
-    Edit_pass1->clear();
-    Edit_pass2->clear();
+    forget(Edit_pass1);
+    forget(Edit_pass2);
     Combo_access->setEditText(QString());
     FormActivate();
 }
@@ -285,8 +289,8 @@ void TFUsers::Butt_deleteClick()
 void TFUsers::FormClose()
 {
     Edit_user->clear();
-    Edit_pass1->clear();
-    Edit_pass2->clear();
+    forget(Edit_pass1);
+    forget(Edit_pass2);
     Combo_access->setEditText(QString());
     Check_dev->setChecked(false);
     Check_comm->setChecked(false);
