@@ -407,4 +407,34 @@ TEST_F(AccountsWindowTest, ThePolishTextsAreTheSameBytesInBothEncodings)
     EXPECT_EQ(u.Grid_users->grid().cell(0, 0), "User");
 }
 
+TEST_F(AccountsWindowTest, EveryCaptionFitsItsControlInEveryLanguage)
+{
+    writeAccountsFile(usersPath(), {Admin});
+    start();
+    TFUsers& u = users();
+    u.show();
+    const auto check = [&](const char* language) {
+        SCOPED_TRACE(language);
+        u.FormActivate();
+        for (QWidget* w : u.findChildren<QWidget*>()) {
+            if (!w->isVisibleTo(&u) || !(qobject_cast<QLabel*>(w) || qobject_cast<QAbstractButton*>(w)))
+                continue;
+            if (w->parentWidget() != &u)
+                continue;   // parts of the grid and the level box
+            const std::string name = w->objectName().toStdString();
+            EXPECT_LE(w->sizeHint().width(), w->width()) << name;
+            EXPECT_LE(w->geometry().right(), u.width() - 1) << name;
+        }
+    };
+    check("English");
+    form11().Italian1Click();
+    check("Italian");
+    form11().Polish1Click();
+    form11().EncodingName = "CP 852";
+    check("Polish");
+    form11().EncodingName = "Unicode";
+    check("Polish, Unicode");
+    u.hide();
+}
+
 } // namespace
