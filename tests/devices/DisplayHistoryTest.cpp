@@ -194,6 +194,45 @@ TEST_F(DisplayHistory, SortKeepsRowsWithoutKeyAfterTheSortedOnes)
     EXPECT_EQ(readings().cell(1, 4), "300");
 }
 
+TEST_F(DisplayHistory, RowsAddDeleteAndClear)
+{
+    startDisplay();
+    f().Butt_delete_histClick();   // nothing selected yet: nothing happens
+    for (int i = 0; i < 260; ++i)
+        f().Butt_add_hist->click();
+    EXPECT_EQ(readings().RowCount(), 251);
+
+    addresses({"1", "2", "3", "4", "5"});
+    readings().setCell(21, 3, "dec3");
+    readings().setCell(21, 4, "dec4");
+    readings().selectCell(6, 3);   // as a click on row 3 does
+    EXPECT_EQ(f().ReadingsSelRow, 3);
+    f().Butt_delete_hist->click();
+    ASSERT_EQ(readings().RowCount(), 5);
+    const Strings left = {readings().cell(1, 1), readings().cell(1, 2), readings().cell(1, 3), readings().cell(1, 4)};
+    EXPECT_EQ(left, (Strings {"1", "2", "4", "5"}));
+    EXPECT_EQ(readings().cell(21, 3), "dec4");
+    // The selection stays; past the last row the last row goes.
+    readings().selectCell(1, 4);
+    f().Butt_delete_histClick();
+    EXPECT_EQ(readings().RowCount(), 4);
+    f().ReadingsSelRow = 9;
+    f().Butt_delete_histClick();
+    ASSERT_EQ(readings().RowCount(), 3);
+    EXPECT_EQ(readings().cell(1, 2), "2");
+
+    // One row is emptied, not removed; Clear leaves one empty row and the header.
+    f().Butt_clear_hist->click();
+    EXPECT_EQ(readings().RowCount(), 2);
+    EXPECT_EQ(rowText(readings(), 1), std::string(21, '|'));
+    EXPECT_EQ(readings().cell(21, 0), "Dec");
+    readings().setCell(1, 1, "7");
+    f().ReadingsSelRow = 1;
+    f().Butt_delete_histClick();
+    EXPECT_EQ(readings().RowCount(), 2);
+    EXPECT_EQ(readings().cell(1, 1), "");
+}
+
 TEST_F(DisplayHistory, ExportStartsWithAnEmptyLine)
 {
     startDisplay();

@@ -12,6 +12,7 @@
 #include "TelegramBuilder.h"
 #include "Text8.h"
 #include "UpDownEdit.h"
+#include "WaitUntil.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -362,6 +363,13 @@ TEST_F(Languages, AReadBeforeTheReLayWritesTheColumnsTheTableHas)
     f().Timer_respond->setInterval(3600 * 1000);   // stepped by hand
     f().Butt_readonce->click();
     ASSERT_TRUE(waitBus(1, 1));
+    // The pseudo-terminal hands the answer on a little later.
+    std::size_t answer = 0;
+    for (const SimLogEntry& e : bus->log())
+        if (e.kind == SimLogEntry::Kind::Reply)
+            answer = e.bytes.size();
+    ASSERT_GT(answer, 0u);
+    ASSERT_TRUE(waitUntil([&] { return f().Comm1.InQueCount() >= static_cast<int>(answer); }));
     f().Timer_respondTimer();
     EXPECT_EQ(meters().cell(4, 1), "kWh");   // the Unit column of the table as it is
     EXPECT_EQ(meters().ColCount(), 10);
