@@ -869,6 +869,7 @@ private:
     bool exchangeHeld_ = false;    // a blocking display read runs, from before its PrepareLink
     bool closeDeferred_ = false;   // a close came during a wait
     bool autoReadQueued_ = false;
+    bool customReply_ = false;     // the running reply display is a custom command's
     int testTimeout_ = 0;
 
     bool EthernetTicked() const override;

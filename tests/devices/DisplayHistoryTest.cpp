@@ -12,6 +12,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
@@ -305,4 +306,29 @@ TEST_F(DisplayHistory, TheFirstPacketOfAGatewayStartsTheReadAfterItsEvent)
     QCoreApplication::processEvents();   // a read queued by that event would run here
     EXPECT_EQ(commands().size(), 11u);
     EXPECT_FALSE(f().linkBusy());
+}
+
+TEST_F(DisplayHistory, OneAutomaticReadWaitsAtATimeAndItCountsAsAStart)
+{
+    display.setEntry(4, {});
+    startOn(Link::CallingIn, 1, true);
+    // Two first packets before the queued read has run: one read.
+    f().queueAutoDisplayRead();
+    f().queueAutoDisplayRead();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return f().Link.PacketNo > 1; }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !f().linkBusy(); }, 30000));
+    EXPECT_EQ(commands().size(), 6u);
+    EXPECT_FALSE(logged("Another exchange is running, please wait..."));
+    EXPECT_EQ(pexor().cell(1, 1), "4");
+
+    // While another exchange holds the link, the automatic read sends nothing.
+    f().Check_ascii->setChecked(true);
+    f().Edit_command->setText("GET MAIN");
+    f().Butt_command_send->click();
+    ASSERT_TRUE(f().Timer_free_command->isActive());
+    f().queueAutoDisplayRead();
+    QTRY_VERIFY_WITH_TIMEOUT(logged("Another exchange is running, please wait..."), 10000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !f().linkBusy(); }, 10000));
+    EXPECT_EQ(commands().size(), 7u);
+    EXPECT_EQ(commands().back(), "GET MAIN");
 }
