@@ -754,6 +754,11 @@ private:
     void setRunEnabled(std::initializer_list<QWidget*> controls, bool enabled);
 
     bool readSelected();
+    // What Timer_respond serves: a single read (or Read Full), which a click on "Read selected"
+    // may restart, or another exchange (a command, the primary search, a selection's end).
+    enum class RespondUse { SingleRead, OtherExchange };
+    void startRespond(RespondUse use);
+    RespondUse respondUse_ = RespondUse::OtherExchange;
     void sendRequest(int address);
     void respondTick();
     void respondMoveOn();

@@ -181,7 +181,7 @@ void TForm11::runMeterCommand(bool readAfterWrite, const std::function<void(int 
     if (readAfterWrite)
         ReadAfterWrite = true;
     if (sendCommand([&] { send(target); }))
-        enableTimer(*Timer_respond);
+        startRespond(RespondUse::OtherExchange);
 }
 
 // --- the commands ---
@@ -267,7 +267,7 @@ void TForm11::Butt_set_unitClick()
     const std::uint8_t vif = UnitVifCode(bytesOf(Combo_constant->currentText()), unit);
     ReadAfterWrite = true;
     if (sendCommand([&] { Frames.SendSetUnit(target, MediumCode(medium), vif); }))
-        enableTimer(*Timer_respond);
+        startRespond(RespondUse::OtherExchange);
 }
 
 // The relay value write (the hidden "Relay unit", reached from Set unit with "Relay").
@@ -310,7 +310,7 @@ void TForm11::relayValueWrite()
     }
     ReadAfterWrite = true;
     if (sendCommand([&] { Frames.SendSetValueVif(target, value, vif); }))
-        enableTimer(*Timer_respond);
+        startRespond(RespondUse::OtherExchange);
 }
 
 void TForm11::Check_wendixClick()
@@ -363,5 +363,5 @@ void TForm11::setPrimaryAddress()
         return;
     }
     Frames.SendSetPrimary(Broadcast, address);
-    enableTimer(*Timer_respond);
+    startRespond(RespondUse::OtherExchange);
 }

@@ -113,8 +113,9 @@ void TForm11::Butt_readonceClick()
 // True when a request went out.
 bool TForm11::readSelected()
 {
-    // A click during a single read asks again, on the same reply timer.
-    if (linkBusy(Timer_respond)) {
+    // A click during a single read asks again, on the same reply timer; while that timer
+    // serves another exchange, the click is refused like any other start.
+    if (linkBusy(respondUse_ == RespondUse::SingleRead ? Timer_respond : nullptr)) {
         refuseWhileBusy();
         return false;
     }
@@ -123,7 +124,7 @@ bool TForm11::readSelected()
     if (Check_broadcast->isChecked()) {
         sendRequest(Broadcast);
         SearchActive = false;
-        enableTimer(*Timer_respond);
+        startRespond(RespondUse::SingleRead);
         return true;
     }
     if (CurAddr == "256")
@@ -132,8 +133,14 @@ bool TForm11::readSelected()
     SearchActive = false;
     if (address >= 0)
         sendRequest(address);
-    enableTimer(*Timer_respond);
+    startRespond(RespondUse::SingleRead);
     return address >= 0;
+}
+
+void TForm11::startRespond(RespondUse use)
+{
+    respondUse_ = use;
+    enableTimer(*Timer_respond);
 }
 
 void TForm11::Timer_respondTimer()
@@ -280,7 +287,7 @@ void TForm11::Butt_find_primaryClick()
     Timer_readall->stop();
     Timer_secondary->stop();
     SetAddrPending = false;   // a stopped selection must not give the next one a new address
-    enableTimer(*Timer_respond);
+    startRespond(RespondUse::OtherExchange);
 }
 
 // The end of a search, after its last address or on "Stop".

@@ -219,7 +219,7 @@ void TForm11::secondaryTick()
         purgeComm();
         enableTimer(*Timer_auto_address);
     } else {
-        enableTimer(*Timer_respond);
+        startRespond(RespondUse::OtherExchange);
     }
 }
 

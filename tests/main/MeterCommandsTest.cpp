@@ -340,6 +340,74 @@ TEST_F(Commands, DuringAReadOfAllMetersNoCommandAndNoSearchStarts)
     EXPECT_EQ(frameNames(), std::vector<std::string>({"REQ 5", "REQ 7"}));
 }
 
+// "Read selected" restarts only a single read of its own: while the reply timer waits for a
+// command's acknowledge, the read-out after it or the end of a selection by ID, neither it
+// nor "Read Full" sends anything.
+TEST_F(Commands, NoReadStartsWhileTheReplyTimerServesAnotherExchange)
+{
+    const std::string busy = "Another exchange is running, please wait...";
+    const std::size_t meter = addMeter("12345678", 5);
+    start();
+    selectMeter5();
+    const auto readsRefused = [&](std::size_t before) {
+        f().Butt_readonce->click();
+        f().ReadFull1->trigger();
+        EXPECT_EQ(logCount(busy), before + 2);
+        EXPECT_FALSE(f().Link.FullReportMode);
+        EXPECT_TRUE(f().Timer_respond->isActive());
+    };
+
+    f().Edit_new_id->setText("87654321");
+    f().Butt_set_id->click();
+    ASSERT_TRUE(waitBus(1, 1));
+    readsRefused(0);   // the acknowledge is awaited
+    tickAfter(1, 1, &TForm11::Timer_respondTimer);
+    ASSERT_TRUE(waitBus(2, 2));
+    readsRefused(2);   // the read-out after the write is awaited
+    tickAfter(2, 2, &TForm11::Timer_respondTimer);
+    EXPECT_EQ(grid().cell(0, 1), "87654321");
+    EXPECT_FALSE(f().Timer_respond->isActive());
+    EXPECT_FALSE(f().PortOpen);
+
+    // A selection by ID: its SND_NKE's acknowledge is awaited on the same timer.
+    f().Edit_id->setText("87654321");
+    f().Butt_find_idClick();
+    tickAfter(3, 3, &TForm11::Timer_secondaryTimer);
+    tickAfter(4, 4, &TForm11::Timer_secondaryTimer);
+    ASSERT_TRUE(f().Timer_respond->isActive());
+    ASSERT_TRUE(waitBus(5, 5));
+    readsRefused(4);
+    tickAfter(5, 5, &TForm11::Timer_respondTimer);
+    EXPECT_FALSE(f().linkBusy());
+
+    // A frame straight on the line comes after anything the refused reads would have sent.
+    ASSERT_TRUE(f().PrepareLink());
+    f().Frames.SendReqUd2(7);
+    ASSERT_TRUE(waitBus(6));
+    EXPECT_EQ(frameNames(), std::vector<std::string>({"LONG 73/51", "REQ 5", "LONG 53/52", "REQ 253",
+                                                      "NKE 253", "REQ 7"}));
+    EXPECT_EQ(bus->meter(meter).idText(), "87654321");
+}
+
+TEST_F(Commands, ReadSelectedDuringASingleReadAsksAgain)
+{
+    addMeter("12345678", 5);
+    start();
+    selectMeter5();
+    f().Butt_readonce->click();
+    ASSERT_TRUE(waitBus(1, 1));
+    f().Butt_readonce->click();   // the first answer is dropped with the link's purge
+    ASSERT_TRUE(waitBus(2, 2));
+    f().ReadFull1->trigger();
+    EXPECT_TRUE(f().Link.FullReportMode);
+    tickAfter(3, 3, &TForm11::Timer_respondTimer);
+    EXPECT_EQ(logCount("Another exchange is running, please wait..."), 0u);
+    EXPECT_EQ(frameNames(), std::vector<std::string>({"REQ 5", "REQ 5", "REQ 5"}));
+    EXPECT_EQ(logCount("Respond: " + spacedHex(bus->meter(0).telegram())), 1u);
+    EXPECT_FALSE(f().Timer_respond->isActive());
+    EXPECT_FALSE(f().PortOpen);
+}
+
 TEST_F(Commands, KeyFiltersJudgeOnlyWhatTheUserTypes)
 {
     start();
