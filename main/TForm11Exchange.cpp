@@ -1,6 +1,6 @@
 // One exchange at a time: the guard every start of an exchange checks, the hold of the
-// blocking display reads, the test's response time-out and peer, the global reset's wait and
-// the queued automatic read.
+// blocking display reads, the test's response time-out and peer, the global reset's wait, the
+// display read's wait for a reply and the queued automatic read.
 #include "ExchangeHold.h"
 
 #include "BlockingWait.h"
@@ -102,6 +102,18 @@ void TForm11::sendGlobalReset()
     const auto giveUp = std::chrono::steady_clock::now() + PeerGiveUp;
     while (!peerForTest_.done() && std::chrono::steady_clock::now() < giveUp)
         std::this_thread::sleep_for(2ms);
+}
+
+void TForm11::displayReplyWait()
+{
+    if (!peerForTest_.done) {
+        BlockingWait(responseTimeout());
+        return;
+    }
+    const auto giveUp = std::chrono::steady_clock::now() + PeerGiveUp;
+    do
+        BlockingWait(2);
+    while (!peerForTest_.done() && std::chrono::steady_clock::now() < giveUp);
 }
 
 void TForm11::queueAutoDisplayRead()

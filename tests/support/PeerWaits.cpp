@@ -1,6 +1,7 @@
 #include "PeerWaits.h"
 
 #include "BusSimulator.h"
+#include "SimDisplay.h"
 #include "SimDisplayModule.h"
 #include "SimGateway.h"
 
@@ -91,6 +92,39 @@ bool lateDone(const Due& due, const PeerWaits::Sent& sent, std::chrono::millisec
     return !due.late || Clock::now() >= sent.before + timeout;
 }
 
+// The display's account of a command: its reply's writes made, and `reached` for their bytes;
+// a dropped connection once it has dropped.
+bool displayDone(TForm11& form, const SimDisplay& display, const PeerWaits::Sent& sent,
+                 const std::function<bool(std::size_t bytes)>& reached)
+{
+    using DKind = SimDisplayLogEntry::Kind;
+    const std::vector<SimDisplayLogEntry> log = display.log();
+    std::size_t i = 0;
+    while (i < log.size() && !(log[i].kind == DKind::Command && log[i].time >= sent.before && log[i].bytes == sent.frame))
+        ++i;
+    if (i == log.size())
+        return false;
+    const auto after = log.begin() + static_cast<std::ptrdiff_t>(i) + 1;
+    if (log[i].drop)
+        return std::any_of(after, log.end(), [](const SimDisplayLogEntry& e) { return e.kind == DKind::HangUp; });
+    const std::chrono::milliseconds timeout = timeoutOf(form);
+    Due due;
+    for (std::chrono::milliseconds delay : log[i].replies) {
+        if (delay <= timeout)
+            ++due.inTime;
+        else
+            due.late = true;
+    }
+    std::size_t bytes = 0;
+    for (auto e = after; e != log.end() && due.inTime > 0; ++e) {
+        if (e->kind == DKind::Reply) {
+            bytes += e->bytes.size();
+            --due.inTime;
+        }
+    }
+    return due.inTime == 0 && reached(bytes) && lateDone(due, sent, timeout);
+}
+
 } // namespace
 
 struct PeerWaits::State {
@@ -169,6 +203,31 @@ void PeerWaits::follow(TForm11& form, const SimGateway& gateway)
                                              return e.kind == Kind::Reply && e.packet && e.packet->packetNo == packetNo;
                                          });
         return replied && gateway.unacknowledged() == 0 && socketsDrained(form);
+    });
+}
+
+void PeerWaits::follow(TForm11& form, const SimDisplay& display)
+{
+    install(form, [&form, &display](const Sent& sent) {
+        return !form.Comm1.Active() || displayDone(form, display, sent, [&form](std::size_t bytes) {
+            return form.Comm1.InQueCount() >= static_cast<int>(bytes);
+        });
+    });
+}
+
+void PeerWaits::follow(TForm11& form, const SimDisplay& display, const SimDisplayModule& module)
+{
+    install(form, [&form, &display, &module](const Sent& sent) {
+        return displayDone(form, display, sent,
+                           [&](std::size_t) { return module.unacknowledged() == 0 && socketsDrained(form); });
+    });
+}
+
+void PeerWaits::follow(TForm11& form, const SimDisplay& display, const SimGateway& gateway)
+{
+    install(form, [&form, &display, &gateway](const Sent& sent) {
+        return displayDone(form, display, sent,
+                           [&](std::size_t) { return gateway.unacknowledged() == 0 && socketsDrained(form); });
     });
 }
 

@@ -8,14 +8,15 @@
 #include <vector>
 
 class BusSimulator;
+class SimDisplay;
 class SimDisplayModule;
 class SimGateway;
 
 // Ends the program's waits that only wait for a peer (the wildcard search's after each frame,
-// the global reset's) by the simulated peer's account of the frame, whatever the machine's
-// load: its answers have reached the program's side of the link, or it gave none. An answer
-// the simulator gives later than the response time-out is not waited for: the wait then lasts
-// its time-out, as in the program.
+// the global reset's, a display read's for each reply) by the simulated peer's account of the
+// frame or command, whatever the machine's load: its answers have reached the program's side
+// of the link, or it gave none. An answer the simulator gives later than the response time-out
+// is not waited for: the wait then lasts its time-out, as in the program.
 //
 //     PeerWaits peer;
 //     peer.follow(form11(), *bus);   // before the search starts
@@ -33,6 +34,10 @@ public:
     void follow(TForm11& form, const BusSimulator& bus);
     void follow(TForm11& form, const SimGateway& gateway);
     void follow(TForm11& form, const SimDisplayModule& module);
+    // The display on its own line (ports/COM1), behind its Ethernet module, behind a gateway.
+    void follow(TForm11& form, const SimDisplay& display);
+    void follow(TForm11& form, const SimDisplay& display, const SimDisplayModule& module);
+    void follow(TForm11& form, const SimDisplay& display, const SimGateway& gateway);
     // Only notes the frames: the waits last their time, as in the program.
     void record(TForm11& form);
 
