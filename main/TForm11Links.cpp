@@ -443,5 +443,8 @@ bool TForm11::sendOn(NetLink link, const std::string& bytes, std::string& error)
         error = bytesOf(socket->errorString());
         return false;
     }
+    // Out now, not when the window's events next run: a sender may hold the window right
+    // after (the pause that follows a global SND_NKE), and the peer must have it by then.
+    socket->flush();
     return true;
 }

@@ -12,8 +12,11 @@
 #include <QTcpSocket>
 #include <QTest>
 
+#include <arpa/inet.h>
 #include <linux/sockios.h>
+#include <netinet/in.h>
 #include <sys/ioctl.h>
+#include <sys/socket.h>
 
 #include <algorithm>
 #include <filesystem>

@@ -252,6 +252,25 @@ TEST_F(LinkEndToEnd, ReadAndSearchThroughTheDisplayModule)
     EXPECT_EQ(gridRow(1), row(4));
 }
 
+TEST_F(LinkEndToEnd, TheGlobalInitialisationGoesOutBeforeItsPause)
+{
+    // The meters get the global SND_NKE, then the pause the program waits for them, then the
+    // first request.
+    listeningGateway({4});
+    settings().Global_init->setChecked(true);
+    search(4, 4);
+    ASSERT_TRUE(f().SearchActive);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return gateway->packets().size() >= 2; }, 10000));
+    const std::vector<SimLogEntry> p = gateway->packets();
+    ASSERT_TRUE(p[0].packet && p[1].packet);
+    EXPECT_EQ(p[0].packet->payload, std::string("\x10\x40\xFF\x3F\x16", 5));
+    EXPECT_EQ(p[1].packet->payload, std::string("\x10\x7B\x04\x7F\x16", 5));
+    // The program waits 1300 ms; a wide margin for a busy machine.
+    EXPECT_GE(p[1].time - p[0].time, std::chrono::milliseconds(1000));
+    f().Butt_find_primaryClick();   // stop
+    EXPECT_FALSE(f().SearchActive);
+}
+
 TEST_F(LinkEndToEnd, PacketsAreNumberedOnePerPacketFromEachConnection)
 {
     listeningGateway({5});

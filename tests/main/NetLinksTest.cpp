@@ -289,6 +289,41 @@ TEST_F(NetLinks, TheGatewayServerLinkAssemblesItsOwnBlock)
     EXPECT_TRUE(gwServer.waitClosed());
 }
 
+TEST_F(NetLinks, WhatIsSentIsOnTheWireWhenTheSendReturns)
+{
+    // The window's events do not run between a send and these reads: bytes left in a
+    // socket's buffer would go out only later, after whatever holds the window meanwhile
+    // (the pause after a global SND_NKE).
+    Server server;
+    startWith("UseEthernet=1\r\n", "[Ethernet]\r\nPort=0\r\nAutoDisplay=0\r\n[LANXP]\r\nPort=" + server.portText()
+                                         + "\r\n");
+    TForm11& w = f();
+    w.FormActivate();
+    Peer gateway = gatewayCallsIn();
+    w.Frames.SendSndNke(255);
+    const std::string nke = gateway.raw().read(300, 5s);
+    ASSERT_EQ(nke.size(), 300u);
+    EXPECT_EQ(nke.substr(16, 5), std::string("\x10\x40\xFF\x3F\x16", 5));
+    w.SendPexorCommand("GET TIME");
+    EXPECT_EQ(gateway.raw().read(8, 5s), "GET TIME");
+
+    settings().Check_tovek_server->setChecked(true);
+    ASSERT_TRUE(w.PrepareLink());
+    Peer gwServer = server.accept();
+    ASSERT_TRUE(gwServer.valid());
+    w.Frames.SendReqUd2(1);
+    EXPECT_EQ(gwServer.raw().read(300, 5s).size(), 300u);
+    w.ReleaseLink();
+
+    settings().Check_xport->setChecked(true);
+    ASSERT_TRUE(w.PrepareLink());
+    Peer module = server.accept();
+    ASSERT_TRUE(module.valid());
+    w.Frames.SendReqUd2(1);
+    EXPECT_EQ(module.raw().read(5, 5s), std::string("\x10\x7B\x01\x7C\x16", 5));
+    w.ReleaseLink();
+}
+
 TEST_F(NetLinks, HostilePeersCostNothingButLogLines)
 {
     startListening();

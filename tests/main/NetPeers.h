@@ -3,80 +3,48 @@
 // Plain sockets on 127.0.0.1 for the link tests: a peer that connects to the program's
 // listening port, and a server for the program's client links. They run on the test's
 // thread, so every wait keeps the window's events running (the program's socket events
-// must go on while the test waits for them).
+// must go on while the test waits for them). The sockets themselves are RawSocket's.
+
+#include "RawSocket.h"
 
 #include <QTest>
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <chrono>
 #include <cstdint>
 #include <string>
+#include <string_view>
+#include <utility>
 
 namespace netpeers {
-
-inline sockaddr_in loopback(int port)
-{
-    sockaddr_in a {};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    a.sin_port = htons(static_cast<std::uint16_t>(port));
-    return a;
-}
 
 // One TCP connection; closed when it goes.
 class Peer {
 public:
     Peer() = default;
-    explicit Peer(int fd) : fd_(fd) {}
-    Peer(Peer&& o) noexcept : fd_(o.fd_), eof_(o.eof_), received_(std::move(o.received_)) { o.fd_ = -1; }
-    Peer& operator=(Peer&& o) noexcept
-    {
-        close();
-        fd_ = o.fd_;
-        eof_ = o.eof_;
-        received_ = std::move(o.received_);
-        o.fd_ = -1;
-        return *this;
-    }
-    ~Peer() { close(); }
+    explicit Peer(RawSocket socket) : socket_(std::move(socket)) {}
 
     // Connects to the program's port (the kernel completes it; the program accepts later).
-    static Peer connectTo(int port)
-    {
-        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        const sockaddr_in a = loopback(port);
-        if (fd >= 0 && ::connect(fd, reinterpret_cast<const sockaddr*>(&a), sizeof a) != 0) {
-            ::close(fd);
-            return Peer();
-        }
-        return Peer(fd);
-    }
+    static Peer connectTo(int port) { return Peer(RawSocket::connectTo(static_cast<std::uint16_t>(port))); }
 
-    bool valid() const { return fd_ >= 0; }
+    bool valid() const { return socket_.ok(); }
     // The other end has closed (as far as poll() has seen).
     bool isClosed() const { return eof_; }
-    int fd() const { return fd_; }
+    int fd() const { return socket_.fd(); }
+    // The socket, for reads that wait without the window's events (nothing of the program
+    // runs meanwhile).
+    RawSocket& raw() { return socket_; }
 
     bool send(const std::string& bytes)
     {
-        std::size_t done = 0;
-        while (done < bytes.size()) {
-            const ssize_t n = ::send(fd_, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL | MSG_DONTWAIT);
-            if (n > 0) {
-                done += static_cast<std::size_t>(n);
-                continue;
-            }
-            if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
+        std::string_view rest(bytes);
+        while (!rest.empty()) {
+            const long n = socket_.sendNow(rest);
+            if (n < 0)
                 return false;
+            rest.remove_prefix(static_cast<std::size_t>(n));
             // The program reads only while its events run.
-            QTest::qWait(1);
+            if (n == 0)
+                QTest::qWait(1);
         }
         return true;
     }
@@ -84,19 +52,8 @@ public:
     // Takes what has arrived, without waiting.
     void poll()
     {
-        if (fd_ < 0 || eof_)
-            return;
-        char buffer[4096];
-        for (;;) {
-            const ssize_t n = ::recv(fd_, buffer, sizeof buffer, MSG_DONTWAIT);
-            if (n > 0) {
-                received_.append(buffer, static_cast<std::size_t>(n));
-                continue;
-            }
-            if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR))
-                eof_ = true;
-            return;
-        }
+        if (valid() && !eof_)
+            eof_ = !socket_.receiveNow(received_);
     }
 
     // Waits, with the window's events running, until n bytes have arrived in all.
@@ -118,15 +75,10 @@ public:
         return head;
     }
 
-    void close()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-        fd_ = -1;
-    }
+    void close() { socket_.close(); }
 
 private:
-    int fd_ = -1;
+    RawSocket socket_;
     bool eof_ = false;
     std::string received_;
 };
@@ -134,42 +86,22 @@ private:
 // A listening socket on a port the system chooses.
 class Server {
 public:
-    Server()
-    {
-        fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-        sockaddr_in a = loopback(0);
-        socklen_t len = sizeof a;
-        if (fd_ >= 0 && ::bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 && ::listen(fd_, 64) == 0
-            && ::getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &len) == 0)
-            port_ = ntohs(a.sin_port);
-    }
-    ~Server()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    Server(const Server&) = delete;
-    Server& operator=(const Server&) = delete;
-
-    int port() const { return port_; }
-    std::string portText() const { return std::to_string(port_); }
+    int port() const { return listener_.port(); }
+    std::string portText() const { return std::to_string(port()); }
 
     // The next connection, waiting with the window's events running; invalid after timeout.
     Peer accept(std::chrono::milliseconds timeout = std::chrono::seconds(10))
     {
-        int fd = -1;
+        RawSocket socket;
         const bool accepted = QTest::qWaitFor([&] {
-            fd = ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
-            return fd >= 0;
+            socket = listener_.acceptNow();
+            return socket.ok();
         }, static_cast<int>(timeout.count()));
-        if (!accepted)
-            return Peer();
-        return Peer(fd);
+        return accepted ? Peer(std::move(socket)) : Peer();
     }
 
 private:
-    int fd_ = -1;
-    int port_ = 0;
+    RawListener listener_;
 };
 
 } // namespace netpeers

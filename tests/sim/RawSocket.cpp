@@ -99,6 +99,33 @@ std::string RawSocket::read(std::size_t n, std::chrono::milliseconds timeout)
     return got;
 }
 
+long RawSocket::sendNow(std::string_view bytes)
+{
+    for (;;) {
+        const ssize_t n = ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n >= 0)
+            return static_cast<long>(n);
+        if (errno == EINTR)
+            continue;
+        return errno == EAGAIN || errno == EWOULDBLOCK ? 0 : -1;
+    }
+}
+
+bool RawSocket::receiveNow(std::string& into)
+{
+    char buf[4096];
+    for (;;) {
+        const ssize_t n = ::recv(fd_, buf, sizeof buf, MSG_DONTWAIT);
+        if (n > 0) {
+            into.append(buf, static_cast<std::size_t>(n));
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        return n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
+    }
+}
+
 bool RawSocket::pending() const
 {
     pollfd p {fd_, POLLIN, 0};
@@ -121,7 +148,7 @@ bool RawSocket::waitClosed(std::chrono::milliseconds timeout)
 
 RawListener::RawListener()
 {
-    fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     sockaddr_in a = loopback(0);
     socklen_t len = sizeof a;
     if (fd_ < 0 || ::bind(fd_, reinterpret_cast<const sockaddr*>(&a), sizeof a) != 0 || ::listen(fd_, 64) != 0
@@ -141,6 +168,12 @@ RawSocket RawListener::accept(std::chrono::milliseconds timeout)
     pollfd p {fd_, POLLIN, 0};
     if (::poll(&p, 1, static_cast<int>(timeout.count())) <= 0)
         return RawSocket();
+    return acceptNow();
+}
+
+RawSocket RawListener::acceptNow()
+{
+    // The listening socket never blocks: without a connection waiting this gives none.
     return RawSocket(::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC));
 }
 

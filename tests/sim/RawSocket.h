@@ -6,8 +6,9 @@
 #include <string>
 #include <string_view>
 
-// Plain blocking-free sockets on 127.0.0.1 for tests that talk to the simulators byte by
-// byte. Every wait has a time-out.
+// Plain sockets on 127.0.0.1 for tests that talk to the simulators or the program byte by
+// byte. Every wait has a time-out. The calls that never wait let a caller wait its own way
+// (a test on the window's thread keeps the window's events running meanwhile).
 class RawSocket {
 public:
     explicit RawSocket(int fd = -1)
@@ -33,6 +34,13 @@ public:
     bool waitClosed(std::chrono::milliseconds timeout = std::chrono::seconds(5));
     void close();
 
+    // Without waiting: sends what the socket takes now and gives how many bytes that was (0
+    // when it is full), or -1 when the connection failed.
+    long sendNow(std::string_view bytes);
+    // Without waiting: appends what has arrived to `into`; false once the peer has closed or
+    // the connection failed.
+    bool receiveNow(std::string& into);
+
 private:
     int fd_ = -1;
 };
@@ -47,6 +55,8 @@ public:
 
     std::uint16_t port() const { return port_; }
     RawSocket accept(std::chrono::milliseconds timeout = std::chrono::seconds(5));
+    // Without waiting: the next connection, or an invalid socket when none has come.
+    RawSocket acceptNow();
 
 private:
     int fd_ = -1;
