@@ -245,27 +245,32 @@ std::optional<TariffFields> DecodeTariff(const LogModel& log, std::size_t replyF
     return fields;
 }
 
-AddressList ReadAddressList(const LogModel& log, std::size_t replyFirst)
+AddressList ReadAddressListForm(const LogModel& log, std::size_t replyFirst)
 {
     AddressList list;
     const std::size_t count = log.count();
     if (count < 2)
         return list;
-    const std::size_t lowest = std::min(replyFirst, count);
-    for (std::size_t i = count; i-- > lowest;) {
+    for (std::size_t i = count; i-- > std::min(replyFirst, count);) {
         const std::string& line = log.line(i);
         if (line.find(AddressMarker) == std::string::npos)
             continue;
         if (line.size() > AddressMarker.size()) {
             list.found = true;
             readListForm(std::string_view(line).substr(AddressMarker.size()), list);
-            return list;
         }
         break;
     }
+    return list;
+}
+
+AddressList ReadAddressLineForm(const LogModel& log, std::size_t replyFirst)
+{
+    AddressList list;
+    const std::size_t count = log.count();
     if (count < 3)
         return list;
-    for (std::size_t i = count; i-- > lowest;) {
+    for (std::size_t i = count; i-- > std::min(replyFirst, count);) {
         if (log.line(i) != AddressMarker)
             continue;
         list.found = true;
@@ -275,6 +280,12 @@ AddressList ReadAddressList(const LogModel& log, std::size_t replyFirst)
         break;
     }
     return list;
+}
+
+AddressList ReadAddressList(const LogModel& log, std::size_t replyFirst)
+{
+    AddressList list = ReadAddressListForm(log, replyFirst);
+    return list.found ? list : ReadAddressLineForm(log, replyFirst);
 }
 
 int MonthToColumn(std::string_view month)

@@ -71,6 +71,10 @@ struct AddressList {
     std::vector<std::string> addresses;
 };
 AddressList ReadAddressList(const LogModel& log, std::size_t replyFirst);
+// Its two forms on their own: the list form when the newest marker line holds a list, else
+// (found false) the line form.
+AddressList ReadAddressListForm(const LogModel& log, std::size_t replyFirst);
+AddressList ReadAddressLineForm(const LogModel& log, std::size_t replyFirst);
 
 // The "Hist values" reply to "GET HIST=a,n".
 // The month name's column of the readings table (10 Jan .. 21 Dec), or 0. English, Italian

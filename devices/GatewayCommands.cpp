@@ -91,7 +91,7 @@ GatewayRequest QuotedRequest(std::string_view key, std::string_view value, bool 
     if (value.empty())
         return {};
     if (!QuotableValue(value))
-        return refuse("Wrong value, skipping...");
+        return refuse(GatewayWrongValue);
     if (zeroDeletes && value == "0")
         return send(GatewaySetCommand(key, "0"));
     return send(GatewaySetCommand(key, "\"" + std::string(value) + "\""));

@@ -20,6 +20,9 @@ std::optional<int> ParityCode(std::string_view text);
 std::string GatewayDateCommand(int day, int month, int year);
 std::string GatewayTimeCommand(int hour, int minute);
 
+// The refusal of a text value that cannot go out as typed.
+inline constexpr const char* GatewayWrongValue = "Wrong value, skipping...";
+
 // A value that may go between the double quotes of a command: no double quote (it would end
 // the value early) and no control character (below 0x20, or 0x7F).
 bool QuotableValue(std::string_view value);

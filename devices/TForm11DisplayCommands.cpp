@@ -151,6 +151,7 @@ bool TForm11::writePexorModule(const std::string& text)
 
 void TForm11::enableReplyTimer()
 {
+    customReply_ = false;
     Timer_free_command->setInterval(responseTimeout());
     enableTimer(*Timer_free_command);
 }

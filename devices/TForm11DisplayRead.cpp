@@ -92,10 +92,18 @@ bool TForm11::ReadPexorAddresses()
         return false;
     AddressList list;
     try {
-        list = ReadAddressList(Log, first);
+        list = ReadAddressListForm(Log, first);
     } catch (const std::exception& e) {
         Log.add(std::string("Unknown exception decoding Pexor addresses - ") + e.what());
         return false;
+    }
+    if (!list.found) {
+        try {
+            list = ReadAddressLineForm(Log, first);
+        } catch (const std::exception& e) {
+            Log.add(std::string("Unknown exception when decoding Zorla addresses - ") + e.what());
+            return false;
+        }
     }
     if (!list.found)
         return false;

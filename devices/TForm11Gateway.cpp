@@ -29,6 +29,16 @@ const char* const BusyLine = "Another exchange is running, please wait...";
 
 std::string textOf(const QLineEdit* edit) { return Text8::fromUnicode(edit->text()); }
 
+// The request of a text edit whose value goes between double quotes. A character that
+// Windows-1250 lacks would go out as "?", a value other than the one typed: refused.
+GatewayRequest quotedRequest(const QLineEdit* edit, std::string_view key, bool zeroDeletes)
+{
+    const std::optional<std::string> value = Text8::fromUnicodeChecked(edit->text());
+    if (!value)
+        return {GatewayWrongValue, {}};
+    return QuotedRequest(key, *value, zeroDeletes);
+}
+
 // An up-down's position, or nothing when its edit is empty.
 std::optional<int> positionOf(const UpDownEdit* upDown)
 {
@@ -82,7 +92,9 @@ void TForm11::writeGateway(const std::string& text, const std::string& logLine, 
     }
     if (replyDisplay) {
         gatewayReply_ = true;
-        enableReplyTimer();
+        // A display that runs already keeps its time: a new interval would restart it.
+        if (!Timer_free_command->isActive())
+            enableReplyTimer();
     } else if (TovekServerTicked() && !(gatewayReply_ && Timer_free_command->isActive())) {
         // Nothing else closes the serial port while the gateway server is the link.
         closeGatewayPortAfterDrain(text.size());
@@ -295,7 +307,7 @@ void TForm11::Butt_apnClick()
 {
     if (!gatewayGate())
         return;
-    sendGatewayRequest(QuotedRequest("APNM", textOf(Edit_apn), false), "Setting Access point of GPRS connection...",
+    sendGatewayRequest(quotedRequest(Edit_apn, "APNM", false), "Setting Access point of GPRS connection...",
                        false);
 }
 
@@ -303,7 +315,7 @@ void TForm11::Butt_phone_numberClick()
 {
     if (!gatewayGate())
         return;
-    sendGatewayRequest(QuotedRequest("PHON", textOf(Edit_phone_number), true),
+    sendGatewayRequest(quotedRequest(Edit_phone_number, "PHON", true),
                        "Setting phone number for GPRS connection...", false);
 }
 
@@ -318,7 +330,7 @@ void TForm11::Butt_gprs_userClick()
 {
     if (!gatewayGate())
         return;
-    sendGatewayRequest(QuotedRequest("USER", textOf(Edit_gprs_username), true),
+    sendGatewayRequest(quotedRequest(Edit_gprs_username, "USER", true),
                        "Changing username for GPRS connection...", true);
 }
 
@@ -326,7 +338,7 @@ void TForm11::Butt_gprs_passClick()
 {
     if (!gatewayGate())
         return;
-    sendGatewayRequest(QuotedRequest("PASS", textOf(Edit_gprs_pass), true),
+    sendGatewayRequest(quotedRequest(Edit_gprs_pass, "PASS", true),
                        "Changing password for GPRS connection...", true);
 }
 

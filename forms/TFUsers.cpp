@@ -34,6 +34,10 @@ const char* const UnsupportedText = "Unsupported character in user name, passwor
 
 QString q(std::string_view bytes) { return Text8::toUnicode(bytes); }
 
+// Empties a password box. setText drops the box's undo history, which clear() would keep,
+// with every typed character in it.
+void forget(QLineEdit* edit) { edit->setText(QString()); }
+
 QLabel* label(QWidget* parent, const char* name, const char* text, int x, int y)
 {
     auto* l = new QLabel(text, parent);
@@ -57,7 +61,8 @@ QCheckBox* checkBox(QWidget* parent, const char* name, const char* text, int y)
 {
     auto* c = new QCheckBox(text, parent);
     c->setObjectName(name);
-    c->setGeometry(330, y, 232, 22);
+    // Wide enough for the longest caption, the Polish display right.
+    c->setGeometry(306, y, 258, 22);
     return c;
 }
 
@@ -101,15 +106,15 @@ TFUsers::TFUsers(TForm11& form11, const ProgramPaths& paths, Prompts& prompts, C
     Label2 = label(this, "Label2", "Password:", 16, 202);
     Label3 = label(this, "Label3", "Re-type password:", 16, 232);
     Label4 = label(this, "Label4", "Access level:", 16, 262);
-    Edit_user = lineEdit(this, "Edit_user", QRect(172, 170, 140, 24), false);
-    Edit_pass1 = lineEdit(this, "Edit_pass1", QRect(172, 200, 140, 24), true);
-    Edit_pass2 = lineEdit(this, "Edit_pass2", QRect(172, 230, 140, 24), true);
+    Edit_user = lineEdit(this, "Edit_user", QRect(166, 170, 130, 24), false);
+    Edit_pass1 = lineEdit(this, "Edit_pass1", QRect(166, 200, 130, 24), true);
+    Edit_pass2 = lineEdit(this, "Edit_pass2", QRect(166, 230, 130, 24), true);
     Combo_access = new QComboBox(this);
     Combo_access->setObjectName("Combo_access");
     Combo_access->setEditable(true);
     Combo_access->setInsertPolicy(QComboBox::NoInsert);
     Combo_access->addItems({"Administrator", "Setup", "Operator"});
-    Combo_access->setGeometry(172, 260, 140, 24);
+    Combo_access->setGeometry(166, 260, 130, 24);
     Combo_access->setEditText(QString());
 
     Check_dev = checkBox(this, "Check_dev", "Allow setting devices", 170);
@@ -250,8 +255,8 @@ void TFUsers::addOrChange()
         return;
     }
     Edit_user->clear();
-    Edit_pass1->clear();
-    Edit_pass2->clear();
+    forget(Edit_pass1);
+    forget(Edit_pass2);
     Combo_access->setEditText(QString());
     FormActivate();
 }
@@ -285,8 +290,8 @@ void TFUsers::Butt_deleteClick()
 void TFUsers::FormClose()
 {
     Edit_user->clear();
-    Edit_pass1->clear();
-    Edit_pass2->clear();
+    forget(Edit_pass1);
+    forget(Edit_pass2);
     Combo_access->setEditText(QString());
     Check_dev->setChecked(false);
     Check_comm->setChecked(false);

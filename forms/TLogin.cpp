@@ -36,6 +36,10 @@ const char* const MissingFileText = "Missing account file!\nContact administrato
 
 QString q(std::string_view bytes) { return Text8::toUnicode(bytes); }
 
+// Empties a password box. setText drops the box's undo history, which clear() would keep,
+// with every typed character in it.
+void forget(QLineEdit* edit) { edit->setText(QString()); }
+
 QLineEdit* lineEdit(QWidget* parent, const char* name, const QRect& place)
 {
     auto* e = new QLineEdit(parent);
@@ -153,7 +157,7 @@ void TLogin::Butt_enterClick()
             return;
         }
         if (!file.ok()) {
-            Edit_pass->clear();
+            forget(Edit_pass);
             warningBox("Account file error - " + file.error);
             return;
         }
@@ -165,7 +169,7 @@ void TLogin::Butt_enterClick()
         // A text with a character the file cannot hold matches no account.
         const std::optional<std::string> name = Text8::fromUnicodeChecked(Edit_username->text());
         std::optional<std::string> password = Text8::fromUnicodeChecked(Edit_pass->text());
-        Edit_pass->clear();
+        forget(Edit_pass);
         std::optional<std::size_t> match;
         if (name && password)
             match = MatchLogin(file.records, *name, *password, HashPassword);
@@ -181,14 +185,14 @@ void TLogin::Butt_enterClick()
         else
             plainBox("Wrong username or password!");
     } catch (const std::exception& e) {
-        Edit_pass->clear();
+        forget(Edit_pass);
         warningBox(std::string("Account file error - ") + e.what());
     }
 }
 
 void TLogin::firstStart(const QString& typedName, const QString& typedPassword)
 {
-    Edit_pass->clear();
+    forget(Edit_pass);
     if (prompts_.ask(this, Prompts::Icon::Warning, "First start",
                      "No account file was found.\nCreate it with this name and password as the "
                      "first account (Administrator)?",
@@ -238,7 +242,7 @@ void TLogin::ApplyAccess(const std::string& level, const UserRights& rights)
     IsAdministrator = level == AdministratorLevel;
     IsSetup = level == "Setup";
     IsOperator = !IsAdministrator && !IsSetup;
-    Edit_pass->clear();
+    forget(Edit_pass);
     if (Form11) {
         TForm11& f = *Form11;
         f.Users1->setEnabled(IsAdministrator);

@@ -882,6 +882,7 @@ private:
     bool exchangeHeld_ = false;    // a blocking display read runs, from before its PrepareLink
     bool closeDeferred_ = false;   // a close came during a wait
     bool autoReadQueued_ = false;
+    bool customReply_ = false;     // the running reply display is a custom command's
     int testTimeout_ = 0;
     PeerForTest peerForTest_;
     // A frame out on the link: the test's peer hears of it.

@@ -55,8 +55,10 @@ void TForm11::Check_hexClick() { Check_ascii->setChecked(!Check_hex->isChecked()
 
 void TForm11::Butt_command_sendClick()
 {
-    // Not inside another exchange; a second command within this one's time-out may go.
-    if (linkBusy(Timer_free_command)) {
+    // Not inside another exchange; a second command within a custom command's time-out may
+    // go. The reply display of a display or gateway command is another exchange.
+    const bool ownDisplay = customReply_ && Timer_free_command->isActive();
+    if (linkBusy(ownDisplay ? Timer_free_command : nullptr)) {
         refuseWhileBusy();
         return;
     }
@@ -98,6 +100,7 @@ void TForm11::sendAsciiCommand(const std::string& text)
             Log.add(e.what());
         }
     }
+    customReply_ = true;
     enableTimer(*Timer_free_command);
 }
 
@@ -169,6 +172,7 @@ void TForm11::sendHexCommand(const std::string& text)
             Log.add(e.what());
         }
     }
+    customReply_ = true;
     enableTimer(*Timer_free_command);
 }
 

@@ -104,7 +104,8 @@ void TForm11::Butt_find_idClick()
     const Question q = ClearTableQuestion(TickedLanguage());
     const Prompts::Answer answer =
         prompts_.ask(this, Prompts::Icon::Warning, q.caption, q.text, Prompts::Buttons::YesNoCancel);
-    if (answer == Prompts::Answer::Cancel || !PrepareLink())
+    // The box lets timers and socket events run while it waits: an exchange may have begun.
+    if (answer == Prompts::Answer::Cancel || refuseWhileBusy() || !PrepareLink())
         return;
     if (answer == Prompts::Answer::Yes)
         Butt_clear_gridClick();
@@ -236,7 +237,8 @@ void TForm11::BitBtn21Click()
         const Prompts::Answer answer = prompts_.ask(
             this, Prompts::Icon::Warning, English1->isChecked() ? "Address confirmation" : "Conferma addressing",
             "This will address automatically ALL devices (primary), OK?", Prompts::Buttons::YesNoCancel);
-        if (answer != Prompts::Answer::Yes)
+        // The box lets timers and socket events run while it waits: an exchange may have begun.
+        if (answer != Prompts::Answer::Yes || refuseWhileBusy())
             return;
         Check_broadcast->setChecked(false);
         setAutoAddressControls(false);

@@ -38,6 +38,15 @@ public:
         return editor;
     }
 
+    bool editorEvent(QEvent* event, QAbstractItemModel* model, const QStyleOptionViewItem& option,
+                     const QModelIndex& index) override
+    {
+        // Only the mouse ticks a box: a blank or Select typed on it goes to the cell instead.
+        if (event->type() == QEvent::KeyPress)
+            return false;
+        return QStyledItemDelegate::editorEvent(event, model, option, index);
+    }
+
 private:
     StringGridView& view_;
 };

@@ -15,7 +15,7 @@ class QLineEdit;
 // for the row that is selected already);
 // only one row is selected; nothing is edited; rows are 20 pixels high. In the editable mode
 // a cell is selected and edited in place instead: a double click, F2 or typing start the
-// editor, a single click never does. A press of any but
+// editor, a single click never does; a tick box changes by the mouse only. A press of any but
 // the left button leaves the selection alone: with mousePressed a window opens its context
 // menu there. The view's selection follows the grid's, whoever moves it.
 //

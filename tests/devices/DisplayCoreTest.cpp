@@ -179,6 +179,16 @@ TEST(DisplayReplies, AddressLists)
     EXPECT_EQ(addressesOf("Active devices: 1\r2-3\r 7\r\n"), (Strings {"1", "2", "3", " 7"}));
     // The line form: every later line is an address, as it is.
     EXPECT_EQ(addressesOf("Active devices: \r\n3\r\n8\r\n"), (Strings {"3", "8", ""}));
+    {
+        // Each form on its own: a list line is no line form, a marker line alone no list.
+        LogModel log;
+        std::size_t first = withReply(log, "Active devices: \r\n3\r\n");
+        EXPECT_FALSE(ReadAddressListForm(log, first).found);
+        EXPECT_EQ(ReadAddressLineForm(log, first).addresses, (Strings {"3", ""}));
+        first = withReply(log, "Active devices: 4\r\n");
+        EXPECT_EQ(ReadAddressListForm(log, first).addresses, Strings {"4"});
+        EXPECT_FALSE(ReadAddressLineForm(log, first).found);
+    }
     // The clamp.
     const Strings all = addressesOf("Active devices: 1-100000\r\n", &found, &truncated);
     ASSERT_EQ(all.size(), 250u);

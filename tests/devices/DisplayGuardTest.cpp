@@ -9,6 +9,7 @@
 #include "TelegramBuilder.h"
 #include "WaitUntil.h"
 
+#include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
@@ -102,7 +103,12 @@ TEST_F(DisplayGuard, DuringAWriteRunTheMetersStartNothingAndTheStopIsNeverRefuse
     f().Butt_resetClick();
     f().Butt_set_baudClick();
     f().Butt_set_addressClick();
-    EXPECT_EQ(logCount(Busy), 10u);
+    // A custom command: a read request in hex.
+    f().Check_hex->setChecked(true);
+    f().Edit_command->setText("10 7B 05 80 16");
+    f().Butt_command_send->click();
+    EXPECT_EQ(logCount(Busy), 11u);
+    EXPECT_FALSE(f().Timer_free_command->isActive());
     EXPECT_EQ(bus->frameCount(), 0u);
     EXPECT_FALSE(f().AutoAddressing);
 
@@ -117,6 +123,29 @@ TEST_F(DisplayGuard, DuringAWriteRunTheMetersStartNothingAndTheStopIsNeverRefuse
     f().Butt_readonce->click();
     EXPECT_TRUE(bus->waitForFrames(1, 5s));
     QTRY_VERIFY_WITH_TIMEOUT(!f().Timer_respond->isActive(), 10000);
+}
+
+TEST_F(DisplayGuard, WhileADisplayCommandWaitsForItsReplyACustomCommandSendsNothing)
+{
+    startDisplay(DisplayLink::Serial, 0);
+    f().PageControl1->setCurrentWidget(f().TabSheet3);   // ASCII
+    f().Edit_command->setText("GET MAIN");
+    f().BitBtn11->click();
+    ASSERT_TRUE(f().Timer_free_command->isActive());
+    f().Butt_command_send->click();
+    EXPECT_EQ(logCount(Busy), 1u);
+    // The time follows the date's reply, and its reply ends the exchange.
+    QTRY_VERIFY_WITH_TIMEOUT(!f().TimePending && !f().linkBusy(), 10000);
+    ASSERT_TRUE(waitUntil([&] { return received().find("SET TIME=09:07") != std::string::npos; }));
+    EXPECT_EQ(received().find("GET MAIN"), std::string::npos);
+
+    // A custom command's own reply display takes a second one.
+    f().Butt_command_send->click();
+    ASSERT_TRUE(f().Timer_free_command->isActive());
+    f().Butt_command_send->click();
+    EXPECT_EQ(logCount(Busy), 1u);
+    EXPECT_TRUE(waitUntil([&] { return occurrences(received(), "GET MAIN") == 2; }));
+    QTRY_VERIFY_WITH_TIMEOUT(!f().linkBusy(), 10000);
 }
 
 TEST_F(DisplayGuard, AClickInsideAReadsWaitStartsNothing)

@@ -12,6 +12,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
@@ -194,6 +195,45 @@ TEST_F(DisplayHistory, SortKeepsRowsWithoutKeyAfterTheSortedOnes)
     EXPECT_EQ(readings().cell(1, 4), "300");
 }
 
+TEST_F(DisplayHistory, RowsAddDeleteAndClear)
+{
+    startDisplay();
+    f().Butt_delete_histClick();   // nothing selected yet: nothing happens
+    for (int i = 0; i < 260; ++i)
+        f().Butt_add_hist->click();
+    EXPECT_EQ(readings().RowCount(), 251);
+
+    addresses({"1", "2", "3", "4", "5"});
+    readings().setCell(21, 3, "dec3");
+    readings().setCell(21, 4, "dec4");
+    readings().selectCell(6, 3);   // as a click on row 3 does
+    EXPECT_EQ(f().ReadingsSelRow, 3);
+    f().Butt_delete_hist->click();
+    ASSERT_EQ(readings().RowCount(), 5);
+    const Strings left = {readings().cell(1, 1), readings().cell(1, 2), readings().cell(1, 3), readings().cell(1, 4)};
+    EXPECT_EQ(left, (Strings {"1", "2", "4", "5"}));
+    EXPECT_EQ(readings().cell(21, 3), "dec4");
+    // The selection stays; past the last row the last row goes.
+    readings().selectCell(1, 4);
+    f().Butt_delete_histClick();
+    EXPECT_EQ(readings().RowCount(), 4);
+    f().ReadingsSelRow = 9;
+    f().Butt_delete_histClick();
+    ASSERT_EQ(readings().RowCount(), 3);
+    EXPECT_EQ(readings().cell(1, 2), "2");
+
+    // One row is emptied, not removed; Clear leaves one empty row and the header.
+    f().Butt_clear_hist->click();
+    EXPECT_EQ(readings().RowCount(), 2);
+    EXPECT_EQ(rowText(readings(), 1), std::string(21, '|'));
+    EXPECT_EQ(readings().cell(21, 0), "Dec");
+    readings().setCell(1, 1, "7");
+    f().ReadingsSelRow = 1;
+    f().Butt_delete_histClick();
+    EXPECT_EQ(readings().RowCount(), 2);
+    EXPECT_EQ(readings().cell(1, 1), "");
+}
+
 TEST_F(DisplayHistory, ExportStartsWithAnEmptyLine)
 {
     startDisplay();
@@ -266,4 +306,29 @@ TEST_F(DisplayHistory, TheFirstPacketOfAGatewayStartsTheReadAfterItsEvent)
     QCoreApplication::processEvents();   // a read queued by that event would run here
     EXPECT_EQ(commands().size(), 11u);
     EXPECT_FALSE(f().linkBusy());
+}
+
+TEST_F(DisplayHistory, OneAutomaticReadWaitsAtATimeAndItCountsAsAStart)
+{
+    display.setEntry(4, {});
+    startOn(Link::CallingIn, 1, true);
+    // Two first packets before the queued read has run: one read.
+    f().queueAutoDisplayRead();
+    f().queueAutoDisplayRead();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return f().Link.PacketNo > 1; }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !f().linkBusy(); }, 30000));
+    EXPECT_EQ(commands().size(), 6u);
+    EXPECT_FALSE(logged("Another exchange is running, please wait..."));
+    EXPECT_EQ(pexor().cell(1, 1), "4");
+
+    // While another exchange holds the link, the automatic read sends nothing.
+    f().Check_ascii->setChecked(true);
+    f().Edit_command->setText("GET MAIN");
+    f().Butt_command_send->click();
+    ASSERT_TRUE(f().Timer_free_command->isActive());
+    f().queueAutoDisplayRead();
+    QTRY_VERIFY_WITH_TIMEOUT(logged("Another exchange is running, please wait..."), 10000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !f().linkBusy(); }, 10000));
+    EXPECT_EQ(commands().size(), 7u);
+    EXPECT_EQ(commands().back(), "GET MAIN");
 }

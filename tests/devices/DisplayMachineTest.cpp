@@ -131,6 +131,31 @@ TEST_F(DisplayMachine, ALateActivateAnswerIsTakenAtTheRetry)
     EXPECT_EQ(display.entry(4)->text, "t");
 }
 
+TEST_F(DisplayMachine, TheLastAnswerOfGetInfoIsNotTakenForTheActivation)
+{
+    display.setEntry(1, {});
+    startOn(Link::Module, 1);
+    f().Butt_pexor_info->click();
+    f().Timer_pexor_info->stop();
+    for (std::size_t n = 1; n <= 3; ++n) {
+        // The window's events run meanwhile: the socket writes the question from them.
+        ASSERT_TRUE(QTest::qWaitFor([&] { return f().Link.LanxpReplyText.ends_with("\r\n"); }, 10000)) << n;
+        f().Timer_pexor_infoTimer();
+    }
+    ASSERT_EQ(f().Info.lines().back(), "Active devices: 1");
+    ASSERT_TRUE(released());
+    // The display does not answer the activation: the row is tried again, not taken as active.
+    rows({"5"});
+    f().CheckPexorRow(1);
+    display.addFault({Fault::Silent, "SET ENTR=", "", -1, 0ms});
+    beginRun();
+    f().Butt_pexor_setClick();
+    ASSERT_TRUE(f().WriteTableActive);
+    ASSERT_GT(runPexor(60, Await::Command), 0);
+    EXPECT_EQ(countOf("SET ENTR=5"), 2u);
+    EXPECT_FALSE(logged("Active devices: 1"));
+}
+
 TEST_F(DisplayMachine, ABadFirstRowOrNoTickPutsNothingOnTheWire)
 {
     startOn(Link::Serial, 0);

@@ -267,6 +267,23 @@ TEST_F(DisplayTable, TheTickTogglesOnlyWhenPressAndReleaseFallOnTheSameBox)
     // A single click on the box opens no editor.
     QTest::mouseClick(viewport, Qt::LeftButton, {}, boxCenter(1));
     EXPECT_EQ(viewport->findChild<QLineEdit*>(), nullptr);
+    ASSERT_TRUE(f().pexorRowTicked(1));
+
+    // The keyboard ticks nothing: a blank typed on the box opens the ID's editor, which
+    // takes no blank.
+    pexor().setCell(0, 2, "22");
+    f().Grid_pexor->setCurrentIndex(f().Grid_pexor->model()->index(1, 0));
+    QTest::keyClick(f().Grid_pexor, Qt::Key_Space);
+    EXPECT_FALSE(f().pexorRowTicked(2));
+    QLineEdit* editor = viewport->findChild<QLineEdit*>();
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(editor->text(), "22");
+    QTest::keyClick(editor, Qt::Key_Escape);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    f().Grid_pexor->setCurrentIndex(f().Grid_pexor->model()->index(0, 0));
+    QTest::keyClick(f().Grid_pexor, Qt::Key_Select);
+    EXPECT_TRUE(f().pexorRowTicked(1));
+    EXPECT_EQ(pexor().cell(0, 2), "22");
 }
 
 TEST_F(DisplayTable, TheKeyFilterJudgesOnlyWhatIsInserted)

@@ -462,11 +462,14 @@ TEST_F(GatewayPage, AQuoteOrAControlCharacterInATextValueIsRefused)
     for (const Case& c : {Case {f().Edit_apn, f().Butt_apn, "inter\"net"}, Case {f().Edit_phone_number, f().Butt_phone_number, "\"0"},
                           Case {f().Edit_gprs_username, f().Butt_gprs_user, "me\"ter"},
                           Case {f().Edit_gprs_pass, f().Butt_gprs_pass, "pw\""},
-                          Case {f().Edit_gprs_pass, f().Butt_gprs_pass, "pw\tx"}}) {
-        c.edit->setText(c.value);
+                          Case {f().Edit_gprs_pass, f().Butt_gprs_pass, "pw\tx"},
+                          // A letter the line's code page lacks would go out as "?".
+                          Case {f().Edit_gprs_pass, f().Butt_gprs_pass, "pw\u0416"},
+                          Case {f().Edit_apn, f().Butt_apn, "intern\u0416t"}}) {
+        c.edit->setText(QString::fromUtf8(c.value));
         c.set->click();
     }
-    EXPECT_EQ(logFrom(first), Lines(5, "Wrong value, skipping..."));
+    EXPECT_EQ(logFrom(first), Lines(7, "Wrong value, skipping..."));
     EXPECT_FALSE(f().PortOpen);
     expectNothingSent();
 }
@@ -555,6 +558,23 @@ TEST_F(GatewayPage, TwoQuickCommandsShareOneReplyDisplay)
     EXPECT_EQ(logFrom(first), expected);
     EXPECT_EQ(logCount(Busy), 0u);
     EXPECT_FALSE(f().PortOpen);
+}
+
+TEST_F(GatewayPage, ASecondCommandDoesNotPushTheReplyDisplayBack)
+{
+    startGateway();
+    f().setResponseTimeoutForTest(3000);   // long enough that the display cannot end meanwhile
+    f().Butt_eth_main->click();
+    ASSERT_TRUE(gateway->waitForReplies(1, 5s));
+    ASSERT_TRUE(f().Timer_free_command->isActive());
+    // Some of the display's time has gone when the second command follows.
+    QTRY_VERIFY_WITH_TIMEOUT(f().Timer_free_command->remainingTime() < 2900, 5000);
+    const int left = f().Timer_free_command->remainingTime();
+    f().Butt_eth_conn->click();
+    ASSERT_TRUE(gateway->waitForReplies(2, 5s));
+    ASSERT_TRUE(f().Timer_free_command->isActive());
+    EXPECT_LE(f().Timer_free_command->remainingTime(), left);
+    endReplyDisplay(GatewayTextSimulator::cannedAnswer("MAIN").size() + GatewayTextSimulator::cannedAnswer("CONN").size());
 }
 
 TEST_F(GatewayPage, DuringAReadOfAllMetersAGatewayCommandSendsNothing)

@@ -6,6 +6,7 @@
 #include <QAction>
 #include <QLabel>
 #include <QPushButton>
+#include <QTest>
 
 #include <array>
 #include <csignal>
@@ -51,6 +52,37 @@ TEST_F(AccountsWindowTest, OnePasswordForTwoNamesGivesTwoFields)
     const std::vector<UserRecord> records = fileRecords();
     ASSERT_EQ(records.size(), 2u);
     EXPECT_NE(records[0].password, records[1].password);
+}
+
+TEST_F(AccountsWindowTest, NoCopyOfTheTypedPasswordsStaysInThePasswordBoxes)
+{
+    writeAccountsFile(usersPath(), {Admin});
+    start();
+    TFUsers& u = users();
+    // What a box's undo history still holds once the window has cleared it.
+    const auto undone = [](QLineEdit* edit) {
+        edit->setEchoMode(QLineEdit::Normal);
+        edit->undo();
+        const std::string text = edit->text().toStdString();
+        edit->setEchoMode(QLineEdit::Password);
+        edit->setText(QString());
+        return text;
+    };
+    QTest::keyClicks(u.Edit_user, "bob");
+    QTest::keyClicks(u.Edit_pass1, "Pw-x7Q9z");
+    QTest::keyClicks(u.Edit_pass2, "Pw-x7Q9z");
+    u.Combo_access->setEditText("Operator");
+    u.Butt_add->click();
+    ASSERT_EQ(fileRecords().size(), 2u);
+    EXPECT_EQ(undone(u.Edit_pass1), "");
+    EXPECT_EQ(undone(u.Edit_pass2), "");
+
+    // Closed with passwords typed in.
+    QTest::keyClicks(u.Edit_pass1, "Pw-x7Q9z");
+    QTest::keyClicks(u.Edit_pass2, "other");
+    u.FormClose();
+    EXPECT_EQ(undone(u.Edit_pass1), "");
+    EXPECT_EQ(undone(u.Edit_pass2), "");
 }
 
 TEST_F(AccountsWindowTest, ARecordInTheReversibleFormIsListedButDoesNotLogIn)
@@ -373,6 +405,36 @@ TEST_F(AccountsWindowTest, ThePolishTextsAreTheSameBytesInBothEncodings)
     u.FormActivate();
     EXPECT_EQ(bytes(u.Check_dev->text()), "Allow settings devices");
     EXPECT_EQ(u.Grid_users->grid().cell(0, 0), "User");
+}
+
+TEST_F(AccountsWindowTest, EveryCaptionFitsItsControlInEveryLanguage)
+{
+    writeAccountsFile(usersPath(), {Admin});
+    start();
+    TFUsers& u = users();
+    u.show();
+    const auto check = [&](const char* language) {
+        SCOPED_TRACE(language);
+        u.FormActivate();
+        for (QWidget* w : u.findChildren<QWidget*>()) {
+            if (!w->isVisibleTo(&u) || !(qobject_cast<QLabel*>(w) || qobject_cast<QAbstractButton*>(w)))
+                continue;
+            if (w->parentWidget() != &u)
+                continue;   // parts of the grid and the level box
+            const std::string name = w->objectName().toStdString();
+            EXPECT_LE(w->sizeHint().width(), w->width()) << name;
+            EXPECT_LE(w->geometry().right(), u.width() - 1) << name;
+        }
+    };
+    check("English");
+    form11().Italian1Click();
+    check("Italian");
+    form11().Polish1Click();
+    form11().EncodingName = "CP 852";
+    check("Polish");
+    form11().EncodingName = "Unicode";
+    check("Polish, Unicode");
+    u.hide();
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTest>
 
 #include <filesystem>
 
@@ -161,6 +162,47 @@ TEST_F(LoginTest, AWrongLoginKeepsTheNameAndClearsThePassword)
     EXPECT_FALSE(login().isHidden());
     EXPECT_FALSE(login().IsAdministrator || login().IsSetup || login().IsOperator);
     EXPECT_EQ(quitRequests, 0);
+}
+
+// What an edit's undo history still holds once the program has cleared it.
+std::string undone(QLineEdit* edit)
+{
+    edit->setEchoMode(QLineEdit::Normal);
+    edit->undo();
+    const std::string text = edit->text().toStdString();
+    edit->setEchoMode(QLineEdit::Password);
+    edit->setText(QString());
+    return text;
+}
+
+TEST_F(LoginTest, NoCopyOfTheTypedPasswordStaysInThePasswordBox)
+{
+    writeAccountsFile(usersPath(), {{"admin", "Secret1", "Administrator"}});
+    startAtLogin();
+    TLogin& l = login();
+    QTest::keyClicks(l.Edit_username, "admin");
+    QTest::keyClicks(l.Edit_pass, "Wrong-1");
+    QTest::keyClick(l.Edit_pass, Qt::Key_Return);
+    ASSERT_TRUE(form11().isHidden());
+    EXPECT_EQ(undone(l.Edit_pass), "");
+    QTest::keyClicks(l.Edit_pass, "Secret1");
+    QTest::keyClick(l.Edit_pass, Qt::Key_Return);
+    ASSERT_FALSE(form11().isHidden());
+    EXPECT_EQ(undone(l.Edit_pass), "");
+
+    // Also when the file cannot be read, and at the first start.
+    fs::remove(usersPath());
+    fs::create_directories(usersPath());
+    startAtLogin();
+    QTest::keyClicks(login().Edit_pass, "Secret1");
+    login().Butt_enterClick();
+    EXPECT_EQ(undone(login().Edit_pass), "");
+    fs::remove(usersPath());
+    startAtLogin();
+    prompts.queueAnswer(Prompts::Answer::Yes);
+    QTest::keyClicks(login().Edit_pass, "Start-1");
+    login().Butt_enterClick();   // no name: nothing is created
+    EXPECT_EQ(undone(login().Edit_pass), "");
 }
 
 TEST_F(LoginTest, LanguagesComeFromTheSettingsFile)

@@ -355,9 +355,12 @@ TEST_F(Commands, KeyFiltersJudgeOnlyWhatTheUserTypes)
     f().Combo_set_baud->lineEdit()->clear();
     QTest::keyClicks(f().Combo_set_baud->lineEdit(), "24b00");
     EXPECT_EQ(f().Combo_set_baud->currentText(), "2400");
-    for (UpDownEdit* ud : {f().UD_new_address, f().UD_AutoPrimary, f().UD_address_max, f().UD_timeout}) {
+    // A sign and a group separator would pass the spin box itself.
+    for (UpDownEdit* ud :
+         {f().UD_new_address, f().UD_AutoPrimary, f().UD_address_min, f().UD_address_max, f().UD_timeout}) {
         ud->edit()->selectAll();
-        QTest::keyClicks(ud->edit(), ud == f().UD_timeout ? "+7-00" : "2-5");
+        QTest::keyClicks(ud->edit(), ud == f().UD_timeout ? "+7,0-0" : "+2-5");
+        EXPECT_EQ(ud->edit()->text(), ud == f().UD_timeout ? "700" : "25") << ud->objectName().toStdString();
         EXPECT_EQ(ud->value(), ud == f().UD_timeout ? 700 : 25) << ud->objectName().toStdString();
     }
     f().Edit_liter->setText("12a3");   // the program's own text stays

@@ -209,6 +209,30 @@ TEST_F(Secondary, DuringASearchNothingElseStartsYetStopSecondaryStops)
     EXPECT_FALSE(f().linkBusy());
 }
 
+// A real question box runs the event loop while it waits for the user: a timer or a socket
+// event (a gateway's automatic read) may start an exchange meanwhile. Yes then starts nothing.
+TEST_F(Secondary, AnExchangeStartedWhileFindAllAsksKeepsTheLink)
+{
+    addMeter("12345678", 5);
+    start(false);
+    byHand();
+    setRows({{"12345678", "5"}});
+    prompts.whileAsking = [&] { f().Butt_readonceClick(); };
+    prompts.queueAnswer(Prompts::Answer::Yes);
+    f().Butt_find_allClick();
+    EXPECT_EQ(logCount(Busy), 1u);
+    EXPECT_FALSE(f().SearchThread);
+    EXPECT_TRUE(f().Button1->isHidden());
+    EXPECT_TRUE(f().Butt_find_all->isEnabled());
+    EXPECT_TRUE(f().Group_ops->isEnabled());
+    EXPECT_EQ(grid().cell(0, 1), "12345678");   // Yes cleared nothing
+    // The read alone has the link, and ends as usual.
+    tickAfter(1, 1, &TForm11::Timer_respondTimer);
+    EXPECT_EQ(frameNames(), std::vector<std::string>({"REQ 5"}));
+    EXPECT_FALSE(f().linkBusy());
+    EXPECT_FALSE(f().PortOpen);
+}
+
 TEST_F(Secondary, ThePortClosedMidSearchEndsItInEitherOrder)
 {
     for (const bool lsb : {false, true}) {
@@ -600,6 +624,30 @@ TEST_F(Secondary, StopAddrEndsTheRun)
             return false;
         },
         5000));
+}
+
+TEST_F(Secondary, AnExchangeStartedWhileAutoAddressAsksKeepsTheLink)
+{
+    addMeter("12345678", 5);
+    start();
+    byHand();
+    setRows({{"12345678", "5"}});
+    f().Check_broadcast->setChecked(true);
+    prompts.whileAsking = [&] { f().Butt_readonceClick(); };   // a read of every meter, by broadcast
+    prompts.queueAnswer(Prompts::Answer::Yes);
+    f().BitBtn21->click();
+    EXPECT_EQ(logCount(Busy), 1u);
+    EXPECT_FALSE(f().AutoAddressing);
+    EXPECT_FALSE(f().SetAddrPending);
+    EXPECT_FALSE(f().Timer_secondary->isActive());
+    EXPECT_EQ(f().BitBtn21->text(), "Auto address");
+    EXPECT_TRUE(f().Butt_readall->isEnabled());
+    EXPECT_TRUE(f().Check_broadcast->isEnabled());
+    EXPECT_TRUE(f().Check_broadcast->isChecked());   // the read in progress goes on as it began
+    tickAfter(1, 1, &TForm11::Timer_respondTimer);
+    EXPECT_EQ(frameNames(), std::vector<std::string>({"REQ 254"}));
+    EXPECT_EQ(bus->meter(0).address(), 5);
+    EXPECT_FALSE(f().linkBusy());
 }
 
 TEST_F(Secondary, DuringAutoAddressingReadsAndDisplayCommandsStartNothing)

@@ -3,6 +3,8 @@
 #include <QPrinter>
 #include <QString>
 
+#include <utility>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -33,6 +35,8 @@ Prompts::Answer FakePrompts::message(QWidget* owner, Icon icon, std::string_view
                                      Buttons buttons)
 {
     boxes.push_back({owner, icon, std::string(caption), std::string(text), buttons});
+    if (std::function<void()> meanwhile = std::exchange(whileAsking, {}))
+        meanwhile();
     if (buttons == Buttons::Ok)
         return Answer::Ok;
     if (answers_.empty()) {

@@ -53,6 +53,10 @@ public:
     void queuePrinterToPdf(const QString& path);
     void queuePrinterCancel();
 
+    // Runs once, inside the next box, before its answer is given: what the event loop of a real
+    // box lets run while the user reads it (a timer's tick, a socket event).
+    std::function<void()> whileAsking;
+
     std::vector<Box> boxes;
     std::vector<Dialog> dialogs;
     std::vector<QWidget*> printerOwners;
