@@ -237,6 +237,9 @@ void TForm11::Butt_find_primaryClick()
             prompts_.ask(this, Prompts::Icon::Warning, q.caption, q.text, Prompts::Buttons::YesNoCancel);
         if (answer == Prompts::Answer::Cancel)
             return;
+        // The box ran the event loop: a timer or a gateway may have started an exchange.
+        if (refuseWhileBusy())
+            return;
         if (answer == Prompts::Answer::Yes)
             Butt_clear_gridClick();
     }

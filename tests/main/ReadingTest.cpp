@@ -333,6 +333,28 @@ TEST_F(Reading, FindSendsOneRequestPerAddressOrNkeThenRequest)
     }
 }
 
+// A real question box runs the event loop while it waits: a timer or a gateway's automatic
+// read may start an exchange meanwhile. Yes then starts no search and clears nothing.
+TEST_F(Reading, AnExchangeStartedWhileFindAsksKeepsTheLink)
+{
+    addMeters({5});
+    start(0);
+    setRows({"5"});
+    f().UD_address_min->setValue(1);
+    f().UD_address_max->setValue(3);
+    prompts.whileAsking = [&] { f().Butt_readonceClick(); };
+    prompts.queueAnswer(Prompts::Answer::Yes);
+    f().Butt_find_primary->click();
+    EXPECT_EQ(logCount("Another exchange is running, please wait..."), 1u);
+    EXPECT_FALSE(f().SearchActive);
+    EXPECT_EQ(grid().cell(1, 1), "5");   // Yes cleared nothing
+    // The read alone has the link, and ends as usual.
+    EXPECT_EQ(stepRespond({5}), 1);
+    EXPECT_EQ(frameNames(), std::vector<std::string>({"REQ 5"}));
+    EXPECT_FALSE(f().linkBusy());
+    EXPECT_FALSE(f().PortOpen);
+}
+
 TEST_F(Reading, AnInvalidTelegramDuringTheSearchIsAskedForAgainUpToTheRetries)
 {
     SimFaults wrongSum;
