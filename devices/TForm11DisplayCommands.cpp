@@ -116,8 +116,11 @@ bool TForm11::sendPexor(const std::string& text, PexorSend mode)
 bool TForm11::writePexorSerial(const std::string& text)
 {
     try {
-        if (Comm1.WriteText(text))
+        const auto before = std::chrono::steady_clock::now();
+        if (Comm1.WriteText(text)) {
+            sentForTest(text, before);
             return true;
+        }
         Log.add("Can not write to COM port - " + text);
     } catch (const ESioCommError& e) {
         Log.add(e.what());
@@ -127,14 +130,21 @@ bool TForm11::writePexorSerial(const std::string& text)
 
 bool TForm11::writePexorGateway(const std::string& text)
 {
-    return SendPexorCommand(text);
+    const auto before = std::chrono::steady_clock::now();
+    if (!SendPexorCommand(text))
+        return false;
+    sentForTest(text, before);
+    return true;
 }
 
 bool TForm11::writePexorModule(const std::string& text)
 {
     std::string error;
-    if (sendOn(NetLink::Xport, text, error))
+    const auto before = std::chrono::steady_clock::now();
+    if (sendOn(NetLink::Xport, text, error)) {
+        sentForTest(text, before);
         return true;
+    }
     Log.add("Socket exception during setting Pexor parameters - " + error);
     return false;
 }

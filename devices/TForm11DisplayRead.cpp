@@ -2,7 +2,6 @@
 // answered after one response time-out; and the "Get info" sequence.
 #include "ExchangeHold.h"
 
-#include "BlockingWait.h"
 #include "DisplayCommands.h"
 #include "DisplayReplies.h"
 #include "DisplayRows.h"
@@ -72,7 +71,7 @@ bool TForm11::ReadPexorAddresses()
     }
     if (!sendPexor(AddressListQuestion, PexorSend::InExchange))
         return false;
-    BlockingWait(responseTimeout());
+    displayReplyWait();
     std::string reply;
     if (EthernetTicked() || TovekServerTicked()) {
         reply = Link.EthReplyText;
@@ -164,7 +163,7 @@ TForm11::DisplayReply TForm11::askTableQuestion(const std::string& address, int 
     else if (kind == Tariff3)
         Log.add("Reading Cooling/T4 value of device " + address + "...");
     reply.sent = true;
-    BlockingWait(responseTimeout());
+    displayReplyWait();
     if (EthernetTicked() || TovekServerTicked()) {
         reply.text = Link.EthReplyText;
     } else if (XportTicked()) {

@@ -2,7 +2,6 @@
 // rows, the sort by address or user number, and the CSV export.
 #include "ExchangeHold.h"
 
-#include "BlockingWait.h"
 #include "DisplayCommands.h"
 #include "DisplayReplies.h"
 #include "DisplayRows.h"
@@ -171,7 +170,7 @@ TForm11::DisplayReply TForm11::askHistory(const std::string& question)
         return reply;
     }
     reply.sent = true;
-    BlockingWait(responseTimeout());
+    displayReplyWait();
     reply.text = gateway ? Link.EthReplyText : module ? Link.LanxpReplyText : takeReply();
     reply.first = Log.count();
     if (!reply.text.empty())

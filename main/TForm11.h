@@ -251,6 +251,19 @@ public:
     // or the shorter one a test has set (0 takes the spin box again).
     int responseTimeout() const;
     void setResponseTimeoutForTest(int ms);
+    // Tests: a simulated peer's account of the frames and commands whose waits only wait for
+    // the peer. sent is called on the window's thread as one goes out (its bytes, and the
+    // moment before the write); done is asked there every few milliseconds while the program
+    // waits, and holds once the peer has answered the last one (the answer has reached the
+    // link) or will not answer. With it, the wildcard search's wait after each frame and a
+    // blocking display read's wait for each reply end once done holds instead of at their
+    // time-out, and the wait after a global reset lasts its time and until done holds; each
+    // gives up after ten seconds. Without it (the program) the waits last their time.
+    struct PeerForTest {
+        std::function<void(const std::string& frame, std::chrono::steady_clock::time_point sent)> sent;
+        std::function<bool()> done;
+    };
+    void setPeerForTest(PeerForTest peer) { peerForTest_ = std::move(peer); }
     // The display read a gateway's first packet starts: queued, so that it never runs inside
     // the socket's read event, and at most one waits at a time.
     void queueAutoDisplayRead();
@@ -876,6 +889,15 @@ private:
     bool autoReadQueued_ = false;
     bool customReply_ = false;     // the running reply display is a custom command's
     int testTimeout_ = 0;
+    PeerForTest peerForTest_;
+    // A frame out on the link: the test's peer hears of it.
+    void sentForTest(const std::string& frame, std::chrono::steady_clock::time_point before);
+    // SND_NKE to 255, then the wait the meters need after a global reset (the window waits
+    // with them).
+    void sendGlobalReset();
+    // The wait for a display's reply inside a blocking read: the response time-out, with the
+    // window's events running (with a test's peer: until it has the answer in).
+    void displayReplyWait();
 
     bool EthernetTicked() const override;
     bool TovekServerTicked() const override;

@@ -1,5 +1,6 @@
 // One exchange at a time: the guard every start of an exchange checks, the hold of the
-// blocking display reads, the test's response time-out and the queued automatic read.
+// blocking display reads, the test's response time-out and peer, the global reset's wait, the
+// display read's wait for a reply and the queued automatic read.
 #include "ExchangeHold.h"
 
 #include "BlockingWait.h"
@@ -10,10 +11,16 @@
 #include <QTimer>
 
 #include <exception>
+#include <thread>
 
 namespace {
 
+using namespace std::chrono_literals;
+
 const char* const BusyLine = "Another exchange is running, please wait...";
+constexpr int GlobalNke = 255;
+constexpr auto GlobalResetWait = 1300ms;
+constexpr auto PeerGiveUp = 10s;
 
 // Eats user input while it is installed.
 class InputDrop : public QObject {
@@ -73,6 +80,40 @@ void TForm11::setResponseTimeoutForTest(int ms)
 {
     testTimeout_ = ms > 0 ? ms : 0;
     Edit_timeoutChange();
+}
+
+void TForm11::sentForTest(const std::string& frame, std::chrono::steady_clock::time_point before)
+{
+    if (peerForTest_.sent)
+        peerForTest_.sent(frame, before);
+}
+
+void TForm11::sendGlobalReset()
+{
+    const auto before = std::chrono::steady_clock::now();
+    Frames.SendSndNke(GlobalNke);
+    sentForTest(SndNkeFrame(GlobalNke), before);
+    // The meters need this long after a global reset; the window waits with them.
+    std::this_thread::sleep_for(GlobalResetWait);
+    if (!peerForTest_.done)
+        return;
+    // A test's peer may take the reset later than that on a busy machine: the purge that
+    // follows must not take the frame off the line before it has.
+    const auto giveUp = std::chrono::steady_clock::now() + PeerGiveUp;
+    while (!peerForTest_.done() && std::chrono::steady_clock::now() < giveUp)
+        std::this_thread::sleep_for(2ms);
+}
+
+void TForm11::displayReplyWait()
+{
+    if (!peerForTest_.done) {
+        BlockingWait(responseTimeout());
+        return;
+    }
+    const auto giveUp = std::chrono::steady_clock::now() + PeerGiveUp;
+    do
+        BlockingWait(2);
+    while (!peerForTest_.done() && std::chrono::steady_clock::now() < giveUp);
 }
 
 void TForm11::queueAutoDisplayRead()

@@ -20,13 +20,10 @@
 
 #include <chrono>
 #include <exception>
-#include <thread>
 
 namespace {
 
 constexpr int Broadcast = 254;
-constexpr int GlobalNke = 255;
-constexpr auto GlobalInitWait = std::chrono::milliseconds(1300);
 const std::string Acknowledge("\xE5", 1);
 
 } // namespace
@@ -263,11 +260,8 @@ void TForm11::Butt_find_primaryClick()
         UD_address_max->setValue(first);
     }
     CurrentAddress = UD_address_min->value();
-    if (Settings->Global_init->isChecked()) {
-        Frames.SendSndNke(GlobalNke);
-        // The meters need this long after a global reset; the window waits with them.
-        std::this_thread::sleep_for(GlobalInitWait);
-    }
+    if (Settings->Global_init->isChecked())
+        sendGlobalReset();
     purgeComm();
     sendRequest(CurrentAddress);
 

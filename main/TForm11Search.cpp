@@ -26,7 +26,10 @@
 // and gives its fallback. Results travel in shared cells, never in the waiting thread's locals.
 class SearchHost : public SecondarySearchHost {
 public:
-    SearchHost(TForm11& form, std::stop_token cancel) : form_(form), ui_(&form), cancel_(std::move(cancel)) {}
+    SearchHost(TForm11& form, std::stop_token cancel)
+        : form_(form), ui_(&form), cancel_(std::move(cancel)), peerDone_(form.peerForTest_.done)
+    {
+    }
 
     void log(const std::string& line) override
     {
@@ -47,7 +50,10 @@ public:
     {
         return result<std::chrono::milliseconds>({}, [mask](TForm11& f) {
             f.Comm1.PurgeReadWrite();
-            f.sendPath_.sendSearchFrame(SelectMaskFrame(mask));
+            const std::string frame = SelectMaskFrame(mask);
+            const auto before = std::chrono::steady_clock::now();
+            f.sendPath_.sendSearchFrame(frame);
+            f.sentForTest(frame, before);
             return f.searchWait();
         });
     }
@@ -70,7 +76,9 @@ public:
                     f.Comm1.PurgeReadWrite();
                 if (f.EthernetTicked() || f.TovekServerTicked())
                     f.Link.EthReplyText.clear();
+                const auto before = std::chrono::steady_clock::now();
                 f.Frames.SendReqUd2(253);
+                f.sentForTest(ReqUd2Frame(253, f.options_.Check_5B()), before);
             } catch (const std::exception&) {
                 // Ignored: the meter's silence tells the rest.
             }
@@ -115,13 +123,33 @@ public:
     bool ended() const { return ended_; }
     void wait(std::chrono::milliseconds time) override
     {
+        if (peerDone_) {
+            waitForPeer();
+            return;
+        }
+        pause(time);
+    }
+
+private:
+    void pause(std::chrono::milliseconds time)
+    {
         std::mutex mutex;
         std::condition_variable_any never;
         std::unique_lock lock(mutex);
         never.wait_for(lock, cancel_, time, [] { return false; });
     }
-
-private:
+    // A test's peer tells when the answer is in (or none will come), asked on the window's
+    // thread.
+    void waitForPeer()
+    {
+        using namespace std::chrono_literals;
+        const auto giveUp = std::chrono::steady_clock::now() + 10s;
+        while (!cancel_.stop_requested() && std::chrono::steady_clock::now() < giveUp) {
+            if (result<bool>(true, [done = peerDone_](TForm11&) { return done(); }))
+                return;
+            pause(2ms);
+        }
+    }
     void onUi(std::function<void(TForm11&)> call)
     {
         ui_.runOnOwner([call = std::move(call), form = &form_] { call(*form); }, cancel_);
@@ -137,6 +165,7 @@ private:
     TForm11& form_;
     UiCall ui_;
     std::stop_token cancel_;
+    std::function<bool()> peerDone_;   // a test's peer, or none
     bool ended_ = false;
 };
 

@@ -27,8 +27,6 @@
 namespace {
 
 constexpr int Selected = 253;
-constexpr int GlobalNke = 255;
-constexpr auto GlobalInitWait = std::chrono::milliseconds(1300);
 constexpr auto AutoAddressPause = std::chrono::milliseconds(200);
 constexpr int LastAutoAddress = 249;
 constexpr std::size_t SelectionWidth = 8;
@@ -111,11 +109,8 @@ void TForm11::Butt_find_idClick()
         return;
     if (answer == Prompts::Answer::Yes)
         Butt_clear_gridClick();
-    if (Settings->Global_init->isChecked()) {
-        Frames.SendSndNke(GlobalNke);
-        // The meters need this long after a global reset; the window waits with them.
-        std::this_thread::sleep_for(GlobalInitWait);
-    }
+    if (Settings->Global_init->isChecked())
+        sendGlobalReset();
     purgeComm();
     repaint();
     progress_->setup(1, 10, 1);

@@ -92,6 +92,9 @@ TEST_F(DisplayCommands, RefreshTimeAndTheSortBoxes)
     EXPECT_EQ(f().Edit_pexor_refresh->text(), "4");
     f().Butt_pexor_refresh->click();
     ASSERT_TRUE(exchangeOver());
+    // The display has read the first command off its line before the second goes out: read
+    // together, they would be one burst to it.
+    ASSERT_TRUE(display.waitForCommands(1, 10s));
     f().UD_pexor_refresh->setValue(13);
     EXPECT_EQ(f().UD_pexor_refresh->value(), 12);
     f().Butt_pexor_refresh->click();

@@ -395,6 +395,20 @@ TEST_F(DisplayMachine, AHangUpDuringAReadEndsIt)
     EXPECT_FALSE(f().linkBusy());
 }
 
+TEST_F(DisplayMachine, WithoutATestsPeerAReadWaitsItsTimeOutForTheList)
+{
+    display.setEntry(1, {});
+    display.addFault({Fault::Silent, "", "", -1, 0ms});
+    startOn(Link::Serial);
+    peer.record(f());   // the questions are noted, the waits last their time
+    const auto begin = std::chrono::steady_clock::now();
+    f().Butt_pexor_readClick();
+    EXPECT_GE(std::chrono::steady_clock::now() - begin, std::chrono::milliseconds(Timeout));
+    ASSERT_EQ(peer.sent().size(), 1u);
+    EXPECT_EQ(peer.sent()[0].frame, "GET ADDR");
+    EXPECT_EQ(logCount("Sorry, no active addresses in memory..."), 1u);
+}
+
 TEST_F(DisplayMachine, GetInfoKeepsALastLineWithoutLineEnd)
 {
     display.setEntry(1, {});

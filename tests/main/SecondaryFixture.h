@@ -45,8 +45,8 @@ inline int threadCount()
 
 class SecondaryFixture : public BusAppFixture {
 protected:
-    // The search's wait after each frame: short, yet long enough for the simulator to answer
-    // on a busy machine.
+    // The response time-out of the selections' timers. The search's wait after each frame
+    // ends once the bus has answered it or stayed silent (see PeerWaits), before this.
     static constexpr int Wait = 100;
 
     TForm11& f() { return form11(); }

@@ -54,6 +54,7 @@ TEST_F(SecondaryLinks, FindAllThroughAGatewayCallingIn)
     ASSERT_TRUE(gateway.callIn(f().Socket1->serverPort()));
     ASSERT_TRUE(QTest::qWaitFor([&] { return f().Link.ClientOnListen; }, 10000));
     const std::int32_t packets = f().Link.PacketNo;
+    peer.follow(f(), gateway);
 
     findAll();
     ASSERT_TRUE(waitForEnd());
@@ -68,6 +69,7 @@ TEST_F(SecondaryLinks, FindAllThroughTheDisplayModule)
     module.addMeter(meter("12345678", 1));
     module.addMeter(meter("12345679", 2));
     startWith("UseLANXP=1\r\n", "[LANXP]\r\nIP=127.0.0.1\r\nPort=" + std::to_string(module.port()) + "\r\n");
+    peer.follow(f(), module);
 
     findAll();
     ASSERT_TRUE(waitForEnd());

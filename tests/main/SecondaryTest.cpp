@@ -37,6 +37,17 @@ TEST_F(Secondary, AnEmptyBusTakesTenSelectsInEitherOrder)
     }
 }
 
+TEST_F(Secondary, WithoutATestsPeerEachFrameIsFollowedByTheTimeOut)
+{
+    start(true);
+    peer.record(f());   // the frames are noted, the waits last their time
+    runFindAll();
+    const std::vector<PeerWaits::Sent>& sent = peer.sent();
+    ASSERT_EQ(sent.size(), 10u);
+    for (std::size_t i = 1; i < sent.size(); ++i)
+        EXPECT_GE(sent[i].before - sent[i - 1].before, std::chrono::milliseconds(Wait)) << i;
+}
+
 TEST_F(Secondary, OneMeterIsFoundWithOneRead)
 {
     addMeter("12345678", 5);
@@ -248,6 +259,7 @@ TEST_F(Secondary, ClosingTheWindowMidSearchEndsItAtOnce)
     addMeter("12345678", 1);
     start(false);
     const int before = threadCount();
+    f().setPeerForTest({});   // the search waits its time-out, not for the bus
     f().setResponseTimeoutForTest(0);
     f().UD_timeout->setValue(9900);
     findAll();
@@ -271,6 +283,7 @@ TEST_F(Secondary, TheProgramsEndDuringASearchJoinsItsThread)
     addMeter("12345678", 1);
     start(false);
     const int before = threadCount();
+    f().setPeerForTest({});   // the search waits its time-out, not for the bus
     f().setResponseTimeoutForTest(0);
     f().UD_timeout->setValue(9900);
     findAll();
@@ -367,7 +380,8 @@ TEST_F(Secondary, GlobalInitialisationWaitsBeforeTheFirstSelect)
     const std::vector<SimLogEntry> frames = bus->frames();
     ASSERT_EQ(frames.size(), 11u);
     EXPECT_TRUE(frames[0].isSndNke(255));
-    EXPECT_GE(frames[1].time - frames[0].time, 1300ms);
+    // The select went out at least the wait after the reset began to go out.
+    EXPECT_GE(frames[1].time - peer.firstSent(SndNkeFrame(255)), 1300ms);
     EXPECT_EQ(selects(), 10);
 }
 

@@ -168,10 +168,12 @@ void BusSimulator::handleParsed(std::vector<SimParsed> parsed, SimPtyLine::Write
         if (entry.kind == SimLogEntry::Kind::Frame) {
             SimOutcome outcome = bus_.handle(entry.bytes);
             entry.text = std::move(outcome.what);
-            for (SimAnswer& a : outcome.answers)
+            for (SimAnswer& a : outcome.answers) {
+                entry.answers.push_back(a.delay);
                 out.write(p.time + a.delay, std::move(a.bytes),
                           a.meters > 1 ? "collision of " + std::to_string(a.meters) + " meters"
                                        : std::string("one meter"));
+            }
         }
         record(std::move(entry));
     }

@@ -213,6 +213,7 @@ TEST_F(Simulator, LateAnswerComesLateAndWaitsWhileThePortIsClosed)
     const auto log = sim.log();
     ASSERT_EQ(log.size(), 2u);
     EXPECT_GE(log[1].time - log[0].time, late.late);
+    EXPECT_EQ(log[0].answers, std::vector<std::chrono::milliseconds>({late.late}));   // declared with the frame
 
     Port again(com1());
     const std::string expected = sim.meter(heat).telegram();
@@ -232,6 +233,9 @@ TEST_F(Simulator, FaultsSwitchWhileRunning)
     ASSERT_TRUE(sim.waitForFrames(2, 10s));
     // An answer without delay is written before its frame is visible in the log.
     EXPECT_EQ(sim.replyCount(), 1u);
+    const std::vector<SimLogEntry> frames = sim.frames();
+    EXPECT_EQ(frames[0].answers.size(), 1u);
+    EXPECT_TRUE(frames[1].answers.empty()) << "silent: the frame says no answer comes";
     sim.setFaults(heat, {});
     ASSERT_TRUE(port.write(shortFrame(0x40, 5)));
     ASSERT_TRUE(sim.waitForReplies(2, 10s));

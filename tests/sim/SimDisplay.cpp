@@ -470,7 +470,14 @@ SimDisplayReply SimDisplay::handle(std::string_view command, Clock::time_point t
     }
     if (!faults.empty())
         reply.what += " [" + faults + "]";
-    record({SimDisplayLogEntry::Kind::Command, time, std::string(command), reply.what}, lock);
+    SimDisplayLogEntry entry {SimDisplayLogEntry::Kind::Command, time, std::string(command), reply.what};
+    entry.drop = reply.drop;
+    if (!reply.drop && !reply.bytes.empty()) {
+        entry.replies.push_back(reply.delay);
+        if (reply.split && reply.bytes.size() > 1)
+            entry.replies.push_back(reply.delay + *reply.split);
+    }
+    record(std::move(entry), lock);
     return reply;
 }
 

@@ -116,6 +116,11 @@ struct SimDisplayLogEntry {
     std::chrono::steady_clock::time_point time; // command: its last byte; reply: written
     std::string bytes;
     std::string text; // what came of a command; which part a reply was, or why it failed
+    // Command entries: the delay after the command of each write its reply takes, earliest
+    // first (a split reply takes two; each is logged as a Reply once made); empty when it
+    // gets none. drop: the connection drops instead (logged as a HangUp).
+    std::vector<std::chrono::milliseconds> replies {};
+    bool drop = false;
 
     // A command beginning with `prefix`.
     bool isCommand(std::string_view prefix = {}) const;

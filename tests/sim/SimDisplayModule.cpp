@@ -76,6 +76,8 @@ public:
             SimOutcome outcome = bus.handle(p.bytes);
             out.entries.push_back(entry(Kind::Frame, now, connection, std::move(p.bytes), std::move(outcome.what)));
             for (SimAnswer& a : outcome.answers)
+                out.entries.back().answers.push_back(a.delay);
+            for (SimAnswer& a : outcome.answers)
                 send(connection, now + a.delay, std::move(a.bytes),
                      a.meters > 1 ? "collision of " + std::to_string(a.meters) + " meters" : "one meter", out);
         }
@@ -175,6 +177,11 @@ void SimDisplayModule::hangUp()
 std::size_t SimDisplayModule::connectionCount() const
 {
     return host_->connectionCount();
+}
+
+std::size_t SimDisplayModule::unacknowledged() const
+{
+    return host_->unacknowledged();
 }
 
 std::size_t SimDisplayModule::addMeter(SimMeter meter)

@@ -37,6 +37,8 @@ public:
     std::uint16_t port() const;
     void hangUp(); // closes every connection, returns once they are closed
     std::size_t connectionCount() const;
+    // Bytes written that the program's TCP has not acknowledged yet.
+    std::size_t unacknowledged() const;
 
     std::size_t addMeter(SimMeter meter);
     SimMeter meter(std::size_t index) const;

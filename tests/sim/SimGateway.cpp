@@ -201,6 +201,7 @@ private:
                 SimOutcome outcome = bus.handle(e.bytes);
                 e.text = std::move(outcome.what);
                 for (const SimAnswer& a : outcome.answers) {
+                    e.answers.push_back(a.delay);
                     answer += a.bytes;
                     last = std::max(last, a.delay);
                 }
@@ -352,6 +353,11 @@ void SimGateway::hangUp()
 std::size_t SimGateway::connectionCount() const
 {
     return host_->connectionCount();
+}
+
+std::size_t SimGateway::unacknowledged() const
+{
+    return host_->unacknowledged();
 }
 
 std::size_t SimGateway::addMeter(SimMeter meter)

@@ -58,6 +58,8 @@ public:
     // Closes every connection (and returns once they are closed).
     void hangUp();
     std::size_t connectionCount() const;
+    // Bytes written that the program's TCP has not acknowledged yet.
+    std::size_t unacknowledged() const;
 
     // The meters behind it. Telegrams must fit one reply (at most 251 bytes); a longer one
     // throws std::invalid_argument.

@@ -41,6 +41,10 @@ struct SimLogEntry {
     // Packet and BadPacket entries; a gateway's Reply entries too (body: the reply kind at
     // offset 21, A5 for status only; payload: the reply text).
     std::optional<SimPacketInfo> packet {};
+    // Frame entries of the bus models: the delay after the frame of each answer the meters
+    // gave, earliest first; empty when none answers. Each answer is logged as a Reply once
+    // written (a gateway sends a packet's answers together, in one reply).
+    std::vector<std::chrono::milliseconds> answers {};
 
     // Frame tests: a received short frame with this C field (and address, unless -1).
     bool isShortFrame(std::uint8_t c, int address = -1) const;

@@ -7,7 +7,9 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <stdexcept>
+#include <linux/sockios.h>
 #include <sys/eventfd.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -274,6 +276,18 @@ std::size_t SimTcpHost::connectionCount() const
 {
     std::lock_guard lock(mutex_);
     return conns_.size();
+}
+
+std::size_t SimTcpHost::unacknowledged() const
+{
+    std::lock_guard lock(mutex_); // descriptors close only with it held
+    std::size_t n = 0;
+    for (const Conn& c : conns_) {
+        int queued = 0;
+        if (c.fd >= 0 && ::ioctl(c.fd, SIOCOUTQ, &queued) == 0 && queued > 0)
+            n += static_cast<std::size_t>(queued);
+    }
+    return n;
 }
 
 SimTcpHost::Conn* SimTcpHost::find(int id)

@@ -89,6 +89,9 @@ public:
     // Closes every connection; returns once they are closed.
     void hangUp();
     std::size_t connectionCount() const;
+    // Bytes written on the connections that the peer's TCP has not acknowledged yet (so not
+    // yet in its receive queue).
+    std::size_t unacknowledged() const;
 
     // Stops the thread and closes every descriptor. The destructor does it too.
     void stop();

@@ -26,6 +26,7 @@ void BusAppFixture::startProgram(int retries, std::string_view extraIni)
     writeIni("[Com port]\r\nName=COM1\r\nSpeed=2400\r\n[Misc]\r\nRetry=" + std::to_string(retries)
              + "\r\n[Mbus]\r\nTimeout=" + std::to_string(Timeout) + "\r\n" + std::string(extraIni));
     start();
+    peer.follow(form11(), *bus);
 }
 
 bool BusAppFixture::waitBus(std::size_t frames, std::size_t replies, std::chrono::milliseconds timeout)

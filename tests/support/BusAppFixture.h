@@ -2,6 +2,7 @@
 
 #include "AppFixture.h"
 #include "BusSimulator.h"
+#include "PeerWaits.h"
 
 #include <QLocale>
 
@@ -13,7 +14,8 @@
 
 // The program's windows with simulated meters on ports/COM1, the locale pinned to US English
 // and a fixed clock. The settings file chooses COM1 at 2400 baud, the given retries and a
-// response time-out of 300 ms.
+// response time-out of 300 ms. The waits that only wait for the bus (the wildcard search's,
+// the global reset's) follow the bus's account of each frame (see PeerWaits).
 //
 //     bus->addMeter(SimMeter(5, "00000005", "EMH", 1, 0x04, hexBytes("0C 06 27 04 00 00")));
 //     startProgram(2);
@@ -35,6 +37,8 @@ protected:
 
     // extraIni is appended to the settings file (further sections).
     void startProgram(int retries, std::string_view extraIni = {});
+
+    PeerWaits peer;
 
     // Waits until the bus has received `frames` frames and written `replies` replies since
     // its log was last cleared.

@@ -73,21 +73,25 @@ void DisplayAppFixture::startOn(DisplayLink link, int retries, bool autoDisplay,
         pty = std::make_unique<DisplayPtySimulator>(display, DisplayPtyOptions {folder(), "COM1"});
         pty->start();
         startDisplay(link, retries, 0, autoDisplay, extraMisc);
+        peer.follow(form11(), display);
         break;
     case DisplayLink::Module:
         module = std::make_unique<SimDisplayModule>();
         simAttachDisplay(*module, display);
         startDisplay(link, retries, module->port(), autoDisplay, extraMisc);
+        peer.follow(form11(), display, *module);
         break;
     case DisplayLink::GatewayServer:
         gateway = std::make_unique<SimGateway>(SimGateway::Mode::Server);
         simAttachDisplay(*gateway, display);
         startDisplay(link, retries, gateway->port(), autoDisplay, extraMisc);
+        peer.follow(form11(), display, *gateway);
         break;
     case DisplayLink::CallingIn:
         gateway = std::make_unique<SimGateway>(SimGateway::Mode::CallingIn);
         simAttachDisplay(*gateway, display);
         startDisplay(link, retries, 0, autoDisplay, extraMisc);
+        peer.follow(form11(), display, *gateway);
         form11().FormActivate();
         ASSERT_TRUE(form11().Link.ListenOpen);
         ASSERT_TRUE(gateway->callIn(form11().Socket1->serverPort()));

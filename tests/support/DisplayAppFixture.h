@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AppFixture.h"
+#include "PeerWaits.h"
 #include "SimDisplay.h"
 #include "SimDisplayModule.h"
 #include "SimDisplayPty.h"
@@ -28,7 +29,9 @@ struct DisplaySims {
 // The program's windows for the display's tests: the locale pinned to US English, a fixed
 // clock, and a settings file that chooses the display's link (the serial port COM1, the
 // display's Ethernet module, a gateway server, or gateways calling in) with the given port
-// on 127.0.0.1. Every display wait lasts the test's short response time-out.
+// on 127.0.0.1. Every display wait lasts the test's short response time-out; with startOn, a
+// blocking read's wait for each reply follows the display's account of the command instead
+// (see PeerWaits).
 //
 //     display.setEntry(3, {});
 //     startOn(DisplayLink::Serial);            // the display simulator on ports/COM1
@@ -60,6 +63,8 @@ protected:
     void tickPexor(Await await = Await::Reply);
     // Ticks until the run ends; gives the ticks, or -1 when it has not ended after maxTicks.
     int runPexor(int maxTicks = 200, Await await = Await::Reply);
+    PeerWaits peer;
+
     // The commands the display has received, oldest first.
     std::vector<std::string> commands() { return display.commands(); }
     // The link the run used is released.
