@@ -16,6 +16,7 @@
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyle>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -72,9 +73,14 @@ void TForm11::buildDisplayPage()
     Grid_pexor->setObjectName("Grid_pexor");
     Grid_pexor->setEditable(true);
     Grid_pexor->setSelectionMode(QAbstractItemView::ContiguousSelection);
+    // Column 0 holds the row's tick left of the ID: wider by the box and the margins the item
+    // keeps on either side of it, so that an eight-digit ID still fits.
+    const QStyle* style = Grid_pexor->style();
+    const int tickWidth = style->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, Grid_pexor)
+                        + 2 * (style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, Grid_pexor) + 1);
     for (int c = 0; c < PexorColumns; ++c) {
         Grid_pexor->grid().setCell(c, 0, PexorHeaders[c]);
-        Grid_pexor->setColumnWidth(c, PexorWidths[c]);
+        Grid_pexor->setColumnWidth(c, PexorWidths[c] + (c == 0 ? tickWidth : 0));
     }
     Grid_pexor->gridModel().setTickColumn(
         0, [this](int row) { return pexorRowTicked(row); },

@@ -286,6 +286,32 @@ TEST_F(DisplayTable, TheTickTogglesOnlyWhenPressAndReleaseFallOnTheSameBox)
     EXPECT_EQ(pexor().cell(0, 2), "22");
 }
 
+// Column 0 holds the tick left of the ID: an eight-digit ID still shows whole beside it.
+TEST_F(DisplayTable, AnEightDigitIdShowsWholeBesideTheTick)
+{
+    startDisplay();
+    rows(1);
+    pexor().setCell(0, 1, "88888888");
+    StringGridView& view = *f().Grid_pexor;
+    const QString id = QStringLiteral("88888888");
+    const int indicator = view.style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, &view);
+    ASSERT_GT(indicator, 0);
+    EXPECT_GE(view.columnWidth(0), indicator + view.fontMetrics().horizontalAdvance(id));
+
+    // What the item's own layout leaves for the text beside the box; the style draws the text
+    // inside a margin on either side of that.
+    const QModelIndex index = view.model()->index(0, 0);
+    QStyleOptionViewItem option;
+    option.initFrom(&view);
+    option.rect = view.visualRect(index);
+    OptionAccess().initStyleOption(&option, index);
+    ASSERT_TRUE(option.features & QStyleOptionViewItem::HasCheckIndicator);
+    const int margin = view.style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, &view) + 1;
+    const int text = view.style()->subElementRect(QStyle::SE_ItemViewItemText, &option, &view).width() - 2 * margin;
+    EXPECT_GE(text, option.fontMetrics.horizontalAdvance(id));
+    EXPECT_EQ(option.fontMetrics.elidedText(id, option.textElideMode, text), id);
+}
+
 TEST_F(DisplayTable, TheKeyFilterJudgesOnlyWhatIsInserted)
 {
     startDisplay();
