@@ -119,7 +119,8 @@ private:
         }
         const std::size_t half = bytes.size() / 2;
         out.sends.push_back({connection, at, bytes.substr(0, half), note + ", first part"});
-        out.sends.push_back({connection, at + options.splitGap, bytes.substr(half), note + ", second part"});
+        out.sends.push_back({connection, at + options.splitGap, bytes.substr(half), note + ", second part", false,
+                             false, {}, {}, options.splitGap});
     }
 
     static std::function<void(Clock::time_point)> report(const SimTextAnswer& a, int part)
@@ -146,7 +147,7 @@ private:
         out.sends.push_back({connection, at, a.reply.substr(0, half), "text reply, first part", false, false, {},
                              report(a, 1)});
         out.sends.push_back({connection, at + *a.split, a.reply.substr(half), "text reply, second part", false,
-                             false, {}, report(a, 2)});
+                             false, {}, report(a, 2), *a.split});
     }
 
     std::map<int, Rx> rx_;

@@ -299,7 +299,7 @@ private:
             out.sends.push_back({connection, at, stream.substr(0, half), note + ", first write", false, false, info,
                                  report(1)});
             out.sends.push_back({connection, at + *split, stream.substr(half), note + ", second write", false, false,
-                                 info, report(2)});
+                                 info, report(2), *split});
             return;
         }
         if (chunks.empty()) {

@@ -428,6 +428,8 @@ void SimTcpHost::writeDue(Clock::time_point now, std::vector<SimLogEntry>& fresh
             const auto done = std::move(s.done);
             c.out.pop_front();
             c.written = 0;
+            if (!c.out.empty() && c.out.front().afterPrevious)
+                c.out.front().at = std::max(c.out.front().at, now + *c.out.front().afterPrevious);
             if (done)
                 done(now);
             if (close) {

@@ -27,6 +27,9 @@ struct SimSend {
     // Called on the host's thread, with its mutex held, once the bytes are written (before the
     // connection is closed, with closeAfter).
     std::function<void(std::chrono::steady_clock::time_point)> done {};
+    // The second part of a split: at least this long after the send before it was written, so
+    // that a first part written late on a busy machine still leaves the gap between the two.
+    std::optional<std::chrono::milliseconds> afterPrevious {};
 };
 
 struct SimActions {
