@@ -154,20 +154,48 @@ TEST_F(AccountsWindowTest, EveryWriteLeavesMode0600)
     EXPECT_EQ(fileMode(usersPath()), 0600);
 }
 
+// Lowers the soft file-size limit, with SIGXFSZ ignored, so that a write past it fails
+// half-way; both are restored at the end of the scope.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        EXPECT_EQ(::getrlimit(RLIMIT_FSIZE, &old_), 0);
+        oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit small = old_;
+        small.rlim_cur = bytes;
+        EXPECT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    }
+    ~FileSizeLimit()
+    {
+        ::setrlimit(RLIMIT_FSIZE, &old_);
+        std::signal(SIGXFSZ, oldHandler_);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit old_ {};
+    void (*oldHandler_)(int) = SIG_DFL;
+};
+
+std::vector<std::string> filesIn(const std::string& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    return names;
+}
+
 TEST_F(AccountsWindowTest, AWriteThatFailsHalfWayLeavesTheOldFile)
 {
     writeAccountsFile(usersPath(), {Admin});
     const std::string before = fileBytes();
     start();
-    rlimit old {};
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = old;
-    small.rlim_cur = 100;   // room for the old record, not for two
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    add("op", "pw", "Operator");
-    ::setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, oldHandler);
+    {
+        const FileSizeLimit limit(100);   // room for the old record, not for two
+        add("op", "pw", "Operator");
+    }
 
     ASSERT_EQ(prompts.boxes.size(), 1u);
     EXPECT_EQ(prompts.boxes[0].caption, "Account error");
@@ -175,12 +203,30 @@ TEST_F(AccountsWindowTest, AWriteThatFailsHalfWayLeavesTheOldFile)
     EXPECT_EQ(prompts.boxes[0].icon, Prompts::Icon::Error);
     EXPECT_EQ(prompts.boxes[0].owner, &users());
     EXPECT_EQ(fileBytes(), before);
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(paths().filesDir()))
-        names.push_back(entry.path().filename().string());
-    EXPECT_EQ(names, std::vector<std::string> {"users.dat"});
+    EXPECT_EQ(filesIn(paths().filesDir()), std::vector<std::string> {"users.dat"});
     // The typed account is still there to try again.
     EXPECT_EQ(users().Edit_user->text(), "op");
+}
+
+TEST_F(AccountsWindowTest, ADeleteWhoseWriteFailsLeavesTheOldFile)
+{
+    writeAccountsFile(usersPath(), {Admin, {"op", "pw", "Operator"}, {"set", "pw", "Setup"}});
+    const std::string before = fileBytes();
+    start();
+    users().FormActivate();
+    {
+        const FileSizeLimit limit(100);   // less than the two records that would stay
+        remove("op");
+    }
+    ASSERT_EQ(prompts.boxes.size(), 1u);
+    EXPECT_EQ(prompts.boxes[0].caption, "Ferolt");
+    EXPECT_EQ(prompts.boxes[0].text, "Missing account file!");
+    EXPECT_EQ(prompts.boxes[0].icon, Prompts::Icon::None);
+    EXPECT_EQ(prompts.boxes[0].owner, &users());
+    EXPECT_EQ(fileBytes(), before);
+    EXPECT_EQ(filesIn(paths().filesDir()), std::vector<std::string> {"users.dat"});
+    // The list still shows what the file holds.
+    EXPECT_EQ(gridRow(2), "op|Operator|3/5/26|Yes|Yes|Yes");
 }
 
 TEST_F(AccountsWindowTest, AFolderInPlaceOfTheFileGivesEachOperationItsMessage)
@@ -330,6 +376,20 @@ TEST_F(AccountsWindowTest, DeleteTakesOneRecordAndSparesAdminAndTheLastAdministr
     writeRawFile(usersPath(), set + boss + a);
     remove("boss");
     EXPECT_EQ(fileBytes(), set + a);
+}
+
+TEST_F(AccountsWindowTest, DeleteOfANameOutsideTheCodePageDeletesNothing)
+{
+    // Stored as "?" the typed name would be this record's.
+    writeAccountsFile(usersPath(), {Admin, {"op?", "pw", "Operator"}});
+    const std::string before = fileBytes();
+    start();
+    remove(QString::fromUtf8("op\u0416"));
+    EXPECT_EQ(fileBytes(), before);
+    EXPECT_TRUE(prompts.boxes.empty());
+    // The record itself can be deleted.
+    remove("op?");
+    EXPECT_EQ(fileBytes(), before.substr(0, 67));
 }
 
 TEST_F(AccountsWindowTest, TheGridEndsWithAnEmptyRowAndAClickFillsTheFields)

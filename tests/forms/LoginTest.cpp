@@ -164,6 +164,29 @@ TEST_F(LoginTest, AWrongLoginKeepsTheNameAndClearsThePassword)
     EXPECT_EQ(quitRequests, 0);
 }
 
+TEST_F(LoginTest, ACharacterOutsideTheCodePageMatchesNoAccount)
+{
+    // Stored as "?" the typed texts would match these records.
+    writeAccountsFile(usersPath(), {{"ab?", "pw", "Administrator"}, {"ab", "p?", "Administrator"}});
+    startAtLogin();
+    EXPECT_FALSE(enter(QString::fromUtf8("ab\u0416"), "pw"));
+    EXPECT_FALSE(enter("ab", QString::fromUtf8("p\u0416")));
+    EXPECT_EQ(boxTexts(), std::vector<std::string>(2, "Wrong username or password!"));
+    for (const FakePrompts::Box& b : prompts.boxes) {
+        EXPECT_EQ(b.caption, "Ferolt");
+        EXPECT_EQ(b.icon, Prompts::Icon::None);
+        EXPECT_EQ(b.owner, &login());
+    }
+    EXPECT_EQ(login().Edit_username->text(), "ab");
+    EXPECT_TRUE(login().Edit_pass->text().isEmpty());
+    EXPECT_FALSE(login().IsAdministrator || login().IsSetup || login().IsOperator);
+    EXPECT_EQ(quitRequests, 0);
+    // The records themselves log in.
+    EXPECT_TRUE(enter("ab", "p?"));
+    startAtLogin();
+    EXPECT_TRUE(enter("ab?", "pw"));
+}
+
 // What an edit's undo history still holds once the program has cleared it.
 std::string undone(QLineEdit* edit)
 {
