@@ -152,42 +152,46 @@ void TLogin::Butt_enterClick()
 {
     try {
         const UsersFileRead file = ReadUsersFile(usersPath(), false);
-        if (file.status == UsersFileRead::Status::Missing) {
+        if (file.status == UsersFileRead::Status::Missing)
             firstStart(Edit_username->text(), Edit_pass->text());
-            return;
-        }
-        if (!file.ok()) {
-            forget(Edit_pass);
-            warningBox("Account file error - " + file.error);
-            return;
-        }
-        if (file.records.empty()) {
-            warningBox("Account file is empty (no valid accounts)!\nContact administrator");
-            close();
-            return;
-        }
-        // A text with a character the file cannot hold matches no account.
-        const std::optional<std::string> name = Text8::fromUnicodeChecked(Edit_username->text());
-        std::optional<std::string> password = Text8::fromUnicodeChecked(Edit_pass->text());
-        forget(Edit_pass);
-        std::optional<std::size_t> match;
-        if (name && password)
-            match = MatchLogin(file.records, *name, *password, HashPassword);
-        if (password)
-            std::fill(password->begin(), password->end(), '\0');
-        if (match) {
-            ApplyAccess(file.records[*match].level, file.records[*match].rights);
-            return;
-        }
-        if (LoginLanguage == 3)
-            // Fixed Windows-1250 bytes, whatever the letter setting says.
-            plainBox("Nieprawid\xB3owa nazwa u\xBFytkownika lub has\xB3o!");
         else
-            plainBox("Wrong username or password!");
+            checkAccount(file, Edit_username->text(), Edit_pass->text());
     } catch (const std::exception& e) {
         forget(Edit_pass);
         warningBox(std::string("Account file error - ") + e.what());
     }
+}
+
+void TLogin::checkAccount(const UsersFileRead& file, const QString& typedName, const QString& typedPassword)
+{
+    if (!file.ok()) {
+        forget(Edit_pass);
+        warningBox("Account file error - " + file.error);
+        return;
+    }
+    if (file.records.empty()) {
+        warningBox("Account file is empty (no valid accounts)!\nContact administrator");
+        close();
+        return;
+    }
+    // A text with a character the file cannot hold matches no account.
+    const std::optional<std::string> name = Text8::fromUnicodeChecked(typedName);
+    std::optional<std::string> password = Text8::fromUnicodeChecked(typedPassword);
+    forget(Edit_pass);
+    std::optional<std::size_t> match;
+    if (name && password)
+        match = MatchLogin(file.records, *name, *password, HashPassword);
+    if (password)
+        std::fill(password->begin(), password->end(), '\0');
+    if (match) {
+        ApplyAccess(file.records[*match].level, file.records[*match].rights);
+        return;
+    }
+    if (LoginLanguage == 3)
+        // Fixed Windows-1250 bytes, whatever the letter setting says.
+        plainBox("Nieprawid\xB3owa nazwa u\xBFytkownika lub has\xB3o!");
+    else
+        plainBox("Wrong username or password!");
 }
 
 void TLogin::firstStart(const QString& typedName, const QString& typedPassword)
@@ -226,8 +230,18 @@ void TLogin::firstStart(const QString& typedName, const QString& typedPassword)
     AddOrChangeUser(records, *name, *password, std::string(AdministratorLevel), UserRights::all(),
                     ShortDateText(clock_.now()), HashPassword);
     std::fill(password->begin(), password->end(), '\0');
-    if (!EnsureUsersFolder(paths_.filesDir()).empty()
-        || !WriteUsersFile(usersPath(), records, atomicFileWriter(UsersFileMode))) {
+    if (!EnsureUsersFolder(paths_.filesDir()).empty()) {
+        prompts_.message(this, Prompts::Icon::Error, "Account error", MissingFileText, Prompts::Buttons::Ok);
+        return;
+    }
+    // Another instance may have created the file while the question was open. Its accounts
+    // stay: the typed account is checked against it as at any other login.
+    const UsersFileRead current = ReadUsersFile(usersPath(), false);
+    if (current.status != UsersFileRead::Status::Missing) {
+        checkAccount(current, typedName, typedPassword);
+        return;
+    }
+    if (!WriteUsersFile(usersPath(), records, atomicFileWriter(UsersFileMode))) {
         prompts_.message(this, Prompts::Icon::Error, "Account error", MissingFileText, Prompts::Buttons::Ok);
         return;
     }

@@ -15,6 +15,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class TForm11;
+struct UsersFileRead;
 
 // The login window (object "Login"), the application's main window: the program starts
 // with it, and closing it, at any time, ends the program. A name and password that match
@@ -66,6 +67,9 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // The typed account against the accounts file as read: the main window for a match,
+    // else the message that fits the file.
+    void checkAccount(const UsersFileRead& file, const QString& typedName, const QString& typedPassword);
     // No accounts file yet: asks whether to create it with the typed account.
     void firstStart(const QString& typedName, const QString& typedPassword);
     void plainBox(const std::string& text);

@@ -339,6 +339,37 @@ TEST_F(LoginTest, TheFirstLoginCreatesTheAdministratorAccount)
     EXPECT_EQ(fileBytes(), file);
 }
 
+TEST_F(LoginTest, AFileCreatedWhileTheFirstStartAsksIsKept)
+{
+    // Another instance creates the file while the question is open.
+    const std::string other = accountRecord({"other", "Other-1", "Administrator"});
+    startAtLogin();
+    prompts.whileAsking = [&] { writeRawFile(usersPath(), other); };
+    prompts.queueAnswer(Prompts::Answer::Yes);
+    EXPECT_FALSE(enter("chief", "Start-1"));
+    EXPECT_EQ(fileBytes(), other);
+    EXPECT_EQ(boxTexts(), (std::vector<std::string> {FirstStartText, "Wrong username or password!"}));
+    EXPECT_EQ(prompts.boxes[1].caption, "Ferolt");
+    EXPECT_EQ(login().Edit_username->text(), "chief");
+    EXPECT_TRUE(login().Edit_pass->text().isEmpty());
+    EXPECT_FALSE(login().IsAdministrator || login().IsSetup || login().IsOperator);
+    EXPECT_FALSE(login().isHidden());
+    EXPECT_EQ(quitRequests, 0);
+
+    // When it holds the typed account, that account logs in with its own level and rights.
+    fs::remove(usersPath());
+    const std::string chief = accountRecord({"chief", "Start-1", "Operator", {false, false, true}});
+    startAtLogin();
+    prompts.whileAsking = [&] { writeRawFile(usersPath(), chief); };
+    prompts.queueAnswer(Prompts::Answer::Yes);
+    EXPECT_TRUE(enter("chief", "Start-1"));
+    EXPECT_EQ(fileBytes(), chief);
+    EXPECT_TRUE(login().IsOperator);
+    EXPECT_FALSE(login().IsAdministrator);
+    EXPECT_FALSE(form11().Users1->isEnabled());
+    EXPECT_EQ(prompts.boxes.size(), 3u);
+}
+
 TEST_F(LoginTest, NoToTheFirstStartEndsTheProgramAndCreatesNothing)
 {
     startAtLogin();
