@@ -20,7 +20,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QStyle>
 
+#include <algorithm>
 #include <exception>
 
 namespace {
@@ -157,6 +159,21 @@ void TFUsers::accountErrorBox()
     prompts_.message(this, Prompts::Icon::Error, "Account error", MissingFileText, Prompts::Buttons::Ok);
 }
 
+// Widens each column whose longest text would not show whole ("Administrator" in the level
+// column, a date in a longer form); no column becomes narrower than its width at creation.
+void TFUsers::fitColumnsToCells()
+{
+    const StringGrid& g = Grid_users->grid();
+    const QFontMetrics metrics = Grid_users->fontMetrics();
+    const int margins = 2 * Grid_users->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, Grid_users) + 8;
+    for (int c = 0; c < g.ColCount(); ++c) {
+        int needed = ColumnWidths[c];
+        for (int r = 1; r < g.RowCount(); ++r)
+            needed = std::max(needed, metrics.horizontalAdvance(Text8::toUnicode(g.cell(c, r))) + margins);
+        Grid_users->setColumnWidth(c, needed);
+    }
+}
+
 void TFUsers::fillGrid(const std::vector<UserRecord>& records)
 {
     StringGrid& g = Grid_users->grid();
@@ -173,6 +190,7 @@ void TFUsers::fillGrid(const std::vector<UserRecord>& records)
         g.setRowCount(row + 2);
         ++row;
     }
+    fitColumnsToCells();
 }
 
 void TFUsers::FormActivate()

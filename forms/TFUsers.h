@@ -70,6 +70,7 @@ private:
     void plainBox(const std::string& text);
     void accountErrorBox();
     void fillGrid(const std::vector<UserRecord>& records);
+    void fitColumnsToCells();
     void applyLanguageTexts();
     void addOrChange();
 

@@ -268,6 +268,10 @@ void TLogin::ApplyAccess(const std::string& level, const UserRights& rights)
                            static_cast<QWidget*>(f.Label_addr)})
             w->setVisible(rights.devices);
         f.show();
+        // The login, which has the focus, is hidden next: the main window takes it over, so
+        // that it becomes active (and opens its links) also where no window manager does it.
+        f.raise();
+        f.activateWindow();
     }
     hide();
 }

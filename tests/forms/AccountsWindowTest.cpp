@@ -6,6 +6,7 @@
 #include <QAction>
 #include <QLabel>
 #include <QPushButton>
+#include <QStyle>
 #include <QTest>
 
 #include <array>
@@ -402,8 +403,19 @@ TEST_F(AccountsWindowTest, TheGridEndsWithAnEmptyRowAndAClickFillsTheFields)
     EXPECT_EQ(gridRow(0), "User|Access|Date reg.|m-bus|Comm|Display");
     EXPECT_EQ(g.RowCount(), 4);
     EXPECT_EQ(gridRow(3), "|||||");
-    for (int c = 0; c < 6; ++c)
-        EXPECT_EQ(u.Grid_users->columnWidth(c), (std::array {64, 88, 97, 106, 64, 64})[c]);
+    // The columns keep their widths, widened where a text would not show whole.
+    const QFontMetrics metrics = u.Grid_users->fontMetrics();
+    // A cell's text is drawn inside the focus frame's margins and the grid line, and is cut
+    // ("Administra...") when wider.
+    const int margins = 2 * (u.Grid_users->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1) + 1;
+    for (int c = 0; c < 6; ++c) {
+        EXPECT_GE(u.Grid_users->columnWidth(c), (std::array {64, 88, 97, 106, 64, 64})[c]) << c;
+        for (int r = 1; r < g.RowCount(); ++r)
+            EXPECT_GE(u.Grid_users->columnWidth(c),
+                      metrics.horizontalAdvance(QString::fromLatin1(g.cell(c, r))) + margins)
+                << c << "," << r;
+    }
+    EXPECT_EQ(u.Grid_users->columnWidth(0), 64) << "short names keep the column as it was";
 
     u.Edit_pass1->setText("typed");
     u.Check_dev->setChecked(true);
