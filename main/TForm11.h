@@ -864,6 +864,8 @@ private:
     void endHistoryRead();
     void exportCsv(const StringGrid& grid, const std::string& defaultName, std::vector<std::string>& lines,
                    bool leadingEmptyLine);
+    // The CSV separator of the exports and the display table's import.
+    std::string exportSeparator() const;
     // The gateways' page and its exchange.
     void buildGatewayPage();
     void buildGatewayAddresses(QWidget* group);
