@@ -73,7 +73,8 @@ class TForm11 : public QMainWindow, private LinkControls, private LinkSockets {
 public:
     // Creates the controls and runs FormCreate. The login and settings windows are made
     // after it and set into Login and Settings before it is shown.
-    TForm11(const ProgramPaths& paths, Prompts& prompts, Clock& clock);
+    // serialOs: the system calls of the serial port Comm1, the real ones when none is given.
+    TForm11(const ProgramPaths& paths, Prompts& prompts, Clock& clock, SioOsCalls* serialOs = nullptr);
     ~TForm11() override;
 
     // Reads the settings file and gives every field its initial value.
