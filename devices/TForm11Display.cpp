@@ -8,8 +8,6 @@
 #include "LogView.h"
 #include "Prompts.h"
 #include "StringGridView.h"
-#include "TSettings.h"
-#include "Text8.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -50,11 +48,6 @@ QString allowedIn(int column)
     default:
         return {};
     }
-}
-
-std::string separatorOf(const TSettings* settings)
-{
-    return settings ? Text8::fromUnicode(settings->Edit_export_separator->text()) : std::string(";");
 }
 
 QPushButton* button(QWidget* parent, const char* name, const char* text)
@@ -270,7 +263,7 @@ void TForm11::BitBtn2Click()
 void TForm11::ImportPexorCsv(const std::string& fileName, std::vector<std::string>& lines)
 {
     lines.clear();
-    const std::string separator = separatorOf(Settings);
+    const std::string separator = exportSeparator();
     // The whole file is read and checked first: a wrong file leaves the table as it was.
     CsvImportCheck check = csvCheckImportFile(fileName, separator, CsvDisplayFieldSlots);
     if (check.status == CsvImportStatus::WrongFile) {

@@ -25,7 +25,6 @@
 namespace {
 
 const char* const OnlyRs232 = "Setting of Tovek-2 or Sarnel-1A is only RS-232!";
-const char* const BusyLine = "Another exchange is running, please wait...";
 
 std::string textOf(const QLineEdit* edit) { return Text8::fromUnicode(edit->text()); }
 
@@ -65,7 +64,7 @@ bool TForm11::startGatewayExchange()
     // A gateway command's running reply display takes the next command's answer as well.
     const bool ownDisplay = gatewayReply_ && Timer_free_command->isActive();
     if (linkBusy(ownDisplay ? Timer_free_command : nullptr)) {
-        Log.add(BusyLine);
+        refuseWhileBusy();
         return false;
     }
     if (!PortOpen)

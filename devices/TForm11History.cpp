@@ -118,6 +118,10 @@ void TForm11::historyRead()
 {
     if (!PrepareLink())
         return;
+    // What an earlier exchange left in the reply texts (a custom command's answer on the
+    // module) is not the first question's answer: it would join it and name its month.
+    Link.LanxpReplyText.clear();
+    Link.EthReplyText.clear();
     const StringGrid& readings = Grid_historical->grid();
     if (readings.RowCount() == 2 && readings.cell(1, 1).empty()) {
         Log.add("Read main data first or load file...");

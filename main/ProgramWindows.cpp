@@ -8,10 +8,10 @@
 #include "TSettings.h"
 
 ProgramWindows::ProgramWindows(const ProgramPaths& paths, Prompts& prompts, Clock& clock,
-                               TLogin::QuitCall quit)
+                               TLogin::QuitCall quit, SioOsCalls* serialOs)
 {
     Login = std::make_unique<TLogin>(paths, prompts, clock, std::move(quit));
-    Form11 = std::make_unique<TForm11>(paths, prompts, clock);
+    Form11 = std::make_unique<TForm11>(paths, prompts, clock, serialOs);
     Form11->Login = Login.get();
     Login->Form11 = Form11.get();
     Settings = std::make_unique<TSettings>(*Form11, paths.iniPath(), prompts);

@@ -7,6 +7,7 @@
 class Clock;
 class ProgramPaths;
 class Prompts;
+class SioOsCalls;
 class TFAbout;
 class TFUsers;
 class TForm11;
@@ -15,10 +16,11 @@ class TSettings;
 
 // The program's windows, created in their order and alive until the program ends: the
 // login first (closing it ends the program), then the main window, the settings window, the
-// accounts window and the About and detailed report windows, all hidden.
+// accounts window and the About and detailed report windows, all hidden. serialOs: the
+// system calls of the main window's serial port, the real ones when none is given.
 struct ProgramWindows {
     ProgramWindows(const ProgramPaths& paths, Prompts& prompts, Clock& clock,
-                   TLogin::QuitCall quit = {});
+                   TLogin::QuitCall quit = {}, SioOsCalls* serialOs = nullptr);
     ~ProgramWindows();
     ProgramWindows(const ProgramWindows&) = delete;
     ProgramWindows& operator=(const ProgramWindows&) = delete;

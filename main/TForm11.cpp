@@ -128,10 +128,10 @@ bool TForm11::Options::Check_value_wendix() const
     return form_.Check_value_wendix->isChecked();
 }
 
-TForm11::TForm11(const ProgramPaths& paths, Prompts& prompts, Clock& clock)
+TForm11::TForm11(const ProgramPaths& paths, Prompts& prompts, Clock& clock, SioOsCalls* serialOs)
     : QMainWindow(nullptr),
       CommOwner(this),
-      Comm1(CommOwner),
+      Comm1(CommOwner, serialOs),
       paths_(paths),
       options_(*this),
       sendPath_(*this, Link, Comm1, Log, *this),

@@ -73,7 +73,8 @@ class TForm11 : public QMainWindow, private LinkControls, private LinkSockets {
 public:
     // Creates the controls and runs FormCreate. The login and settings windows are made
     // after it and set into Login and Settings before it is shown.
-    TForm11(const ProgramPaths& paths, Prompts& prompts, Clock& clock);
+    // serialOs: the system calls of the serial port Comm1, the real ones when none is given.
+    TForm11(const ProgramPaths& paths, Prompts& prompts, Clock& clock, SioOsCalls* serialOs = nullptr);
     ~TForm11() override;
 
     // Reads the settings file and gives every field its initial value.
@@ -864,6 +865,8 @@ private:
     void endHistoryRead();
     void exportCsv(const StringGrid& grid, const std::string& defaultName, std::vector<std::string>& lines,
                    bool leadingEmptyLine);
+    // The CSV separator of the exports and the display table's import.
+    std::string exportSeparator() const;
     // The gateways' page and its exchange.
     void buildGatewayPage();
     void buildGatewayAddresses(QWidget* group);

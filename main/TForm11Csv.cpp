@@ -20,12 +20,6 @@ namespace {
 
 const char* const SaveErrorCaption = "Error saving file";
 
-// The separator is the settings window's field as it is now, applied or not.
-std::string exportSeparator(const TSettings* settings)
-{
-    return settings ? Text8::fromUnicode(settings->Edit_export_separator->text()) : std::string(";");
-}
-
 CsvGrid csvGridOf(const StringGrid& grid)
 {
     CsvGrid csv;
@@ -36,6 +30,12 @@ CsvGrid csvGridOf(const StringGrid& grid)
 }
 
 } // namespace
+
+// The separator is the settings window's field as it is now, applied or not.
+std::string TForm11::exportSeparator() const
+{
+    return Settings ? Text8::fromUnicode(Settings->Edit_export_separator->text()) : std::string(";");
+}
 
 void TForm11::ExportGridCsv(const StringGrid& grid, const std::string& defaultName,
                             std::vector<std::string>& lines)
@@ -66,7 +66,7 @@ void TForm11::exportCsv(const StringGrid& grid, const std::string& defaultName, 
 
     bool written = false;
     try {
-        lines = csvGridLines(csvGridOf(grid), exportSeparator(Settings));
+        lines = csvGridLines(csvGridOf(grid), exportSeparator());
         if (leadingEmptyLine)
             lines.insert(lines.begin(), std::string());
         // Whole or not at all: an older file stays as it was when the write fails.
@@ -86,7 +86,7 @@ void TForm11::ImportMetersCsv(const std::string& fileName, std::vector<std::stri
     bool tableCleared = false;
     try {
         lines.clear();
-        const std::string separator = exportSeparator(Settings);
+        const std::string separator = exportSeparator();
         // The whole file is read and checked before the table is touched, so that a wrong
         // or damaged file never costs the table on screen.
         CsvImportCheck check = csvCheckImportFile(fileName, separator, CsvFieldSlots);

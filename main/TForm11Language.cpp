@@ -11,6 +11,7 @@
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QCheckBox>
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -70,7 +71,8 @@ void TForm11::applyLanguage(UiLanguage language)
     // A run in progress keeps its stop caption.
     if (SearchActive)
         Butt_find_primary->setText(Text8::toUnicode(SearchStopCaption));
-    if (WriteTableActive)
+    // Only the write run stops from that button; a delete or zero run ticks its own step.
+    if (WriteTableActive && !Check_pexor_delete->isChecked() && !Check_pexor_delp->isChecked())
         Butt_pexor_set->setText(Text8::toUnicode(WriteTableStopCaption));
 
     placeAccentLabels(texts, language == UiLanguage::Italian);

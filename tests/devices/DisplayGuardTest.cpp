@@ -2,6 +2,7 @@
 // while the display is written, clicks and a close that come during a display read's wait,
 // and stops, which are never refused. The line is the meter bus; a display that never
 // answers is enough here.
+#include "BlockingWait.h"
 #include "BusSimulator.h"
 #include "DisplayAppFixture.h"
 #include "StringGridView.h"
@@ -12,9 +13,12 @@
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
+#include <qpa/qwindowsysteminterface.h>
 
 #include <memory>
 
@@ -29,6 +33,23 @@ std::size_t occurrences(const std::string& text, const std::string& what)
     for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
         ++n;
     return n;
+}
+
+// A left click on the middle of a widget as the window system reports one: queued for the
+// event loop, which defers it while it excludes user input, and delivered as spontaneous
+// input through the widget's window. (QTest's clicks are delivered at once.)
+void windowSystemClick(QWidget& widget)
+{
+    QWindow* window = widget.window()->windowHandle();
+    ASSERT_NE(window, nullptr);
+    const QPoint middle = widget.rect().center();
+    const QPointF local = widget.mapTo(widget.window(), middle);
+    const QPointF global = widget.mapToGlobal(middle);
+    using Async = QWindowSystemInterface::AsynchronousDelivery;
+    QWindowSystemInterface::handleMouseEvent<Async>(window, local, global, Qt::LeftButton, Qt::LeftButton,
+                                                    QEvent::MouseButtonPress);
+    QWindowSystemInterface::handleMouseEvent<Async>(window, local, global, Qt::NoButton, Qt::LeftButton,
+                                                    QEvent::MouseButtonRelease);
 }
 
 struct GuardBus {
@@ -166,6 +187,41 @@ TEST_F(DisplayGuard, AClickInsideAReadsWaitStartsNothing)
     EXPECT_FALSE(f().WriteTableActive);
     EXPECT_FALSE(f().PortOpen);
     EXPECT_FALSE(f().linkBusy());
+}
+
+TEST_F(DisplayGuard, AWindowSystemClickDuringAReadsWaitIsDroppedWithTheRead)
+{
+    startDisplay(DisplayLink::Serial, 0);
+    f().PageControl1->setCurrentWidget(f().TabSheet3);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&f()));
+    // "Date and Time": a display command that needs nothing of the tables.
+    const QSignalSpy clicks(f().BitBtn11, &QPushButton::clicked);
+    bool insideWait = false;
+    QTimer::singleShot(0, &f(), [&] {
+        insideWait = BlockingWaitBusy();
+        windowSystemClick(*f().BitBtn11);
+    });
+    f().Butt_pexor_readClick();
+    ASSERT_TRUE(insideWait);
+    EXPECT_TRUE(logged("Sorry, no active addresses in memory..."));
+    // The window's events run on: a click the read held back would arrive now.
+    for (int i = 0; i < 5; ++i)
+        QCoreApplication::processEvents();
+    EXPECT_EQ(clicks.count(), 0);
+    EXPECT_FALSE(logged(Busy));
+    EXPECT_FALSE(logged("Setting date of Pexor-V48..."));
+    EXPECT_FALSE(f().TimePending);
+    EXPECT_FALSE(f().linkBusy());
+
+    // The same click after the read starts the command. Input is delivered in its order:
+    // once this one has come, no earlier one is still on its way.
+    windowSystemClick(*f().BitBtn11);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return clicks.count() > 0; }, 10000));
+    EXPECT_EQ(clicks.count(), 1);
+    EXPECT_EQ(logCount("Setting date of Pexor-V48..."), 1u);
+    EXPECT_FALSE(logged(Busy));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !f().linkBusy(); }, 10000));
+    EXPECT_EQ(occurrences(received(), "SET DATE="), 1u);
 }
 
 TEST_F(DisplayGuard, ACloseInsideAReadsWaitTakesEffectAfterTheRead)

@@ -106,6 +106,29 @@ TEST_F(DisplayHistory, OneMonthAsksForTheSlotTheNewestMonthGives)
     EXPECT_EQ(readings().cell(12, 1), "1100");
 }
 
+TEST_F(DisplayHistory, ACustomCommandsLeftoverAnswerIsNotTakenForTheFirstReply)
+{
+    display.setEntry(1, withHistory(1));
+    display.setEntry(2, {});   // "No history"
+    startOn(Link::Module);
+    // A custom command on the module leaves its answer in the module's reply text.
+    f().Check_ascii->setChecked(true);
+    f().Edit_command->setText("GET HIST=1,1");
+    f().Butt_command_send->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !f().Timer_free_command->isActive() && released(); }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return f().Link.LanxpReplyText.find("Hist values") != std::string::npos; },
+                                10000));
+    display.clearLog();
+    addresses({"2"});
+    month("Mar");
+    f().BitBtn13Click();
+    EXPECT_EQ(commands(), Strings {"GET HIST=2,1"});
+    EXPECT_EQ(logCount("No history values saved yet for address 2"), 1u);
+    for (int c = 10; c <= 21; ++c)
+        EXPECT_EQ(readings().cell(c, 1), "") << c;
+    EXPECT_TRUE(released());
+}
+
 TEST_F(DisplayHistory, TheQuestionAndTheReplyTakeTheSameLink)
 {
     display.setEntry(1, withHistory(1));

@@ -6,6 +6,7 @@
 #include "GatewayAppFixture.h"
 #include "LogModel.h"
 #include "SimGateway.h"
+#include "SioOsCalls.h"
 #include "StringGridView.h"
 #include "TForm11.h"
 #include "TSettings.h"
@@ -24,8 +25,13 @@
 #include <QTest>
 #include <QTimer>
 
+#include <algorithm>
 #include <functional>
+#include <mutex>
 #include <string>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -45,6 +51,66 @@ Lines replyLines(const std::string& reply)
     log.add(reply);
     return log.lines();
 }
+
+// The real calls, with the output queue the window's thread looks at held above zero for a
+// number of looks, as on a real line whose bytes are still going out; the looks, writes,
+// purges and closes are recorded in their order.
+class SlowLineOs : public SioOsCalls {
+public:
+    std::atomic<int> fullLooks {0};
+
+    std::vector<std::string> events()
+    {
+        const std::lock_guard lock(mutex_);
+        return events_;
+    }
+    void clearEvents()
+    {
+        const std::lock_guard lock(mutex_);
+        events_.clear();
+    }
+
+    ssize_t write(int fd, const void* buffer, std::size_t count) override
+    {
+        record("write");
+        return SioOsCalls::write(fd, buffer, count);
+    }
+    int ioctl(int fd, unsigned long request, void* argument) override
+    {
+        if (request != TIOCOUTQ || std::this_thread::get_id() != windowThread_)
+            return SioOsCalls::ioctl(fd, request, argument);
+        if (fullLooks.load() > 0) {
+            --fullLooks;
+            *static_cast<int*>(argument) = 9;
+            record("queue 9");
+            return 0;
+        }
+        const int result = SioOsCalls::ioctl(fd, request, argument);
+        record("queue " + std::to_string(*static_cast<int*>(argument)));
+        return result;
+    }
+    int tcflush(int fd, int queue) override
+    {
+        record(queue == TCIFLUSH ? "purge input" : queue == TCOFLUSH ? "purge output" : "purge both");
+        return SioOsCalls::tcflush(fd, queue);
+    }
+    int close(int fd) override
+    {
+        record("close");
+        return SioOsCalls::close(fd);
+    }
+
+private:
+    void record(std::string event)
+    {
+        const std::lock_guard lock(mutex_);
+        events_.push_back(std::move(event));
+    }
+
+    const std::thread::id windowThread_ = std::this_thread::get_id();
+    std::mutex mutex_;
+    std::vector<std::string> events_;
+};
 
 class GatewayPage : public GatewayAppFixture {
 protected:
@@ -245,7 +311,10 @@ TEST_F(GatewayPage, TheNetworkLinksBlockAndTheGatewayServerLinkDoesNot)
     startGateway();
     settings().Check_ethernet->setChecked(true);
     std::size_t first = logSize();
-    // The address is checked before the gate; the operator command runs the gate first.
+    // The address is checked before the gate, and an empty one ends the command before both:
+    // nothing is logged for it. The operator command runs the gate first.
+    f().Edit_own_ip->setText("");
+    f().Butt_CMT->click();
     f().Edit_own_ip->setText("1.2.3.256");
     f().Butt_CMT->click();
     f().Edit_own_ip->setText("1.2.3.4");
@@ -511,6 +580,41 @@ TEST_F(GatewayPage, InGatewayServerModeTheReplyComesFromTheSerialPortWhichIsClos
     EXPECT_EQ(commands[0].bytes, "SET PHON=\"00\"");
     EXPECT_EQ(commands[1].bytes, "SET APNM=\"" + std::string(27, 'a') + "\"");
     EXPECT_FALSE(f().Timer_free_command->isActive());
+}
+
+TEST_F(GatewayPage, InGatewayServerModeThePortClosesOnlyOnceItsOutputHasDrained)
+{
+    auto os = std::make_unique<SlowLineOs>();
+    SlowLineOs& line = *os;
+    useSerialOs(std::move(os));
+    SimGateway server(SimGateway::Mode::Server);
+    startGateway("TovekServer=1\r\n");
+    settings().Edit_lanxp_port->setText(QString::number(server.port()));
+    f().Check_sarnel->setChecked(true);
+    f().Edit_phone_number->setText("00");
+    f().Edit_apn->setText("internet");
+    std::size_t sent = 0;
+    for (QPushButton* b : {f().Butt_phone_number, f().Butt_apn}) {
+        const std::string name = b->objectName().toStdString();
+        line.clearEvents();
+        line.fullLooks = 3;
+        b->click();
+        EXPECT_FALSE(f().PortOpen) << name;
+        // From the command's write on: the queue looked at until it is empty (the reply's
+        // arrival may look once more), then the input alone purged, then the close.
+        std::vector<std::string> events = line.events();
+        const auto write = std::find(events.begin(), events.end(), "write");
+        ASSERT_NE(write, events.end()) << name;
+        events.erase(events.begin(), write);
+        EXPECT_EQ(std::count(events.begin(), events.end(), "queue 9"), 3) << name;
+        events.erase(std::unique(events.begin(), events.end()), events.end());
+        EXPECT_EQ(events, (Lines {"write", "queue 9", "queue 0", "purge input", "close"})) << name;
+        ASSERT_TRUE(gateway->waitForCommands(++sent, 5s)) << name;   // a user's next click comes later
+    }
+    const auto commands = gateway->commands();
+    ASSERT_EQ(commands.size(), 2u);
+    EXPECT_EQ(commands[0].bytes, "SET PHON=\"00\"");
+    EXPECT_EQ(commands[1].bytes, "SET APNM=\"internet\"");
 }
 
 TEST_F(GatewayPage, AFailedWriteIsLoggedWithTheCommandsLogLineAndStartsNoReplyDisplay)

@@ -414,4 +414,20 @@ TEST_F(Languages, RunsInProgressKeepTheirStopCaptions)
     EXPECT_EQ(caption("Butt_pexor_set"), "Zapisz tabel\xEA w wy\x9Cwietlaczu");
     f().FormActivate();
     EXPECT_EQ(caption("Butt_pexor_set"), "Zapisz tabel\xEA w wy\x9Cwietlaczu");
+
+    // A delete run and a zero run do not stop from that button: it keeps its own caption.
+    for (QPushButton* start : {f().Butt_pexor_delete, f().Butt_pexor_delp}) {
+        const std::string name = bytes(start->objectName());
+        start->click();
+        ASSERT_TRUE(f().WriteTableActive) << name;
+        f().Timer_pexor->stop();
+        f().English1Click();
+        EXPECT_EQ(caption("Butt_pexor_set"), "Write table to the display") << name;
+        f().Polish1Click();
+        EXPECT_EQ(caption("Butt_pexor_set"), "Zapisz tabel\xEA w wy\x9Cwietlaczu") << name;
+        for (int tick = 0; tick < 10 && f().WriteTableActive; ++tick)
+            f().Timer_pexorTimer();
+        ASSERT_FALSE(f().WriteTableActive) << name;
+        EXPECT_EQ(caption("Butt_pexor_set"), "Zapisz tabel\xEA w wy\x9Cwietlaczu") << name;
+    }
 }

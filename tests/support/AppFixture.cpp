@@ -1,6 +1,7 @@
 #include "AppFixture.h"
 
 #include "IniFile.h"
+#include "SioOsCalls.h"
 #include "TForm11.h"
 #include "TLogin.h"
 
@@ -40,13 +41,19 @@ void AppFixture::start()
 void AppFixture::startAtLogin()
 {
     windows_.reset();
-    windows_ = std::make_unique<ProgramWindows>(paths_, prompts, clock, [this] { ++quitRequests; });
+    windows_ = std::make_unique<ProgramWindows>(paths_, prompts, clock, [this] { ++quitRequests; }, serialOs_.get());
     windows_->Login->show();
 }
 
 void AppFixture::loginAs(const std::string& level, const UserRights& rights)
 {
     windows_->Login->ApplyAccess(level, rights);
+}
+
+void AppFixture::useSerialOs(std::unique_ptr<SioOsCalls> os)
+{
+    windows_.reset();   // a port that still uses the old calls goes first
+    serialOs_ = std::move(os);
 }
 
 void AppFixture::destroyWindows()

@@ -14,6 +14,7 @@
 #include <string>
 #include <string_view>
 
+class SioOsCalls;
 class TFUsers;
 class TForm11;
 class TLogin;
@@ -45,6 +46,9 @@ protected:
     void startAtLogin();
     // Lets the login apply an account's level and rights, without an accounts file.
     void loginAs(const std::string& level, const UserRights& rights = UserRights::all());
+    // The system calls the main window's serial port makes, from the next start on (the real
+    // ones without); the fixture keeps them until after the windows are gone.
+    void useSerialOs(std::unique_ptr<SioOsCalls> os);
 
     const std::string& folder() const { return paths_.folder(); }
     const ProgramPaths& paths() const { return paths_; }
@@ -61,5 +65,6 @@ protected:
 private:
     QTemporaryDir dir_;
     ProgramPaths paths_;
+    std::unique_ptr<SioOsCalls> serialOs_;   // declared before the windows: it outlives them
     std::unique_ptr<ProgramWindows> windows_;
 };
