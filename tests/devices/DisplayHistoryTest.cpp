@@ -350,7 +350,7 @@ TEST_F(DisplayHistory, OneAutomaticReadWaitsAtATimeAndItCountsAsAStart)
     f().Butt_command_send->click();
     ASSERT_TRUE(f().Timer_free_command->isActive());
     f().queueAutoDisplayRead();
-    QTRY_VERIFY_WITH_TIMEOUT(logged("Another exchange is running, please wait..."), 10000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return logged("Another exchange is running, please wait..."); }, 10000));
     ASSERT_TRUE(QTest::qWaitFor([&] { return !f().linkBusy(); }, 10000));
     EXPECT_EQ(commands().size(), 7u);
     EXPECT_EQ(commands().back(), "GET MAIN");
