@@ -2,11 +2,13 @@
 //
 // Properties: every byte's two hex digits read back as the byte, in order or reversed, with
 // or without blanks; HexStrToInt takes exactly the texts that start with eight hex digits and
-// gives their 32-bit value; FormatFixed writes the value correctly rounded to its precision or
+// gives their 32-bit value; a typed hex command is refused with the first failing check's line
+// or gives the bytes of its tokens, as a plain model reads them; FormatFixed writes the value correctly rounded to its precision or
 // decimals, in the documented shape.
 #include "ConversionError.h"
 #include "FixedFormat.h"
 #include "FuzzCheck.h"
+#include "HexCommand.h"
 #include "HexText.h"
 
 #include <algorithm>
@@ -231,11 +233,48 @@ T take(const std::uint8_t*& p, std::size_t& left)
 
 } // namespace
 
+// The custom command typed in hex, against a model: the text's checks in their order, then
+// one byte a blank-separated token of one or two digits.
+void checkHexCommand(std::string_view text)
+{
+    const HexCommand got = ParseHexCommand(text);
+    std::string error;
+    std::string bytes;
+    if (text.size() == 1) {
+        error = "Wrong custom hex command, 2 symbols at least...";
+    } else if (std::any_of(text.begin(), text.end(), [](char c) { return c != ' ' && digitValue(c) < 0; })) {
+        error = "Wrong custom hex command, 0..F uppercase allowed";
+    } else {
+        std::string token;
+        const std::string padded = std::string(text) + ' ';
+        for (const char c : padded) {
+            if (c != ' ') {
+                token.push_back(c);
+                continue;
+            }
+            if (token.size() > 2) {
+                error = "Wrong custom hex command, 2 hex digits per byte...";
+                bytes.clear();
+                break;
+            }
+            if (!token.empty())
+                bytes.push_back(static_cast<char>(token.size() == 1 ? digitValue(token[0])
+                                                                    : digitValue(token[0]) * 16 + digitValue(token[1])));
+            token.clear();
+        }
+    }
+    FUZZ_CHECK(got.error == error);
+    FUZZ_CHECK(got.bytes == bytes);
+    if (error.empty() && !bytes.empty())
+        FUZZ_CHECK(ParseHexCommand(SpacedHex(bytes)).bytes == bytes);
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
     checkHexText(bytes);
     checkHexStrToInt(bytes);
+    checkHexCommand(bytes);
 
     // The number: a double's bits, or an integer scaled by a power of ten as the record values
     // are; precision 1 to 24, decimals 0 to 24.
