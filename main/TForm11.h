@@ -28,7 +28,6 @@
 #include <functional>
 #include <memory>
 #include <optional>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -219,9 +218,6 @@ public:
     void clearReplyBuffers();
     // The language of the ticked Language item: Polish, else English, else Italian.
     UiLanguage TickedLanguage() const;
-
-    // Controls whose commands are not built yet: they stay disabled whatever a run enables.
-    std::set<const QWidget*> AwaitingHandler;
 
     // --- selection by ID, the wildcard search, automatic addressing (TForm11Secondary.cpp,
     // TForm11Search.cpp) ---
@@ -764,6 +760,7 @@ private:
     void showSelectionLabels();
     // The button a context-menu item stands for can be used now: enabled and visible.
     bool itemAllowed(const QWidget* button) const;
+    // Enables or disables the controls an exchange takes for its run, all at once.
     void setRunEnabled(std::initializer_list<QWidget*> controls, bool enabled);
 
     bool readSelected();
