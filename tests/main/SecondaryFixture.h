@@ -46,7 +46,9 @@ inline int threadCount()
 class SecondaryFixture : public BusAppFixture {
 protected:
     // The response time-out of the selections' timers. The search's wait after each frame
-    // ends once the bus has answered it or stayed silent (see PeerWaits), before this.
+    // ends once the bus has answered it or stayed silent (see PeerWaits), before this; a tick
+    // of Timer_secondary that comes before the bus's answer has reached the port is passed
+    // over, so a busy machine only makes a selection slower.
     static constexpr int Wait = 100;
 
     TForm11& f() { return form11(); }
