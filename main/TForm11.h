@@ -28,7 +28,6 @@
 #include <functional>
 #include <memory>
 #include <optional>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -221,9 +220,6 @@ public:
     // The language of the ticked Language item: Polish, else English, else Italian.
     UiLanguage TickedLanguage() const;
 
-    // Controls whose commands are not built yet: they stay disabled whatever a run enables.
-    std::set<const QWidget*> AwaitingHandler;
-
     // --- selection by ID, the wildcard search, automatic addressing (TForm11Secondary.cpp,
     // TForm11Search.cpp) ---
     void Butt_find_idClick();
@@ -258,8 +254,10 @@ public:
     // waits, and holds once the peer has answered the last one (the answer has reached the
     // link) or will not answer. With it, the wildcard search's wait after each frame and a
     // blocking display read's wait for each reply end once done holds instead of at their
-    // time-out, and the wait after a global reset lasts its time and until done holds; each
-    // gives up after ten seconds. Without it (the program) the waits last their time.
+    // time-out, the wait after a global reset lasts its time and until done holds, and a tick
+    // of Timer_secondary that comes before done holds is passed over (a later one takes the
+    // answer); each gives up after ten seconds. Without it (the program) the waits last their
+    // time. Every frame of the builders is reported, and the search's and the display's own.
     struct PeerForTest {
         std::function<void(const std::string& frame, std::chrono::steady_clock::time_point sent)> sent;
         std::function<bool()> done;
@@ -433,6 +431,18 @@ private:
     Options options_;
     LinkSendPath sendPath_;
     LastFrameSendPath lastFrame_;
+    // In front of the send path: a test's peer hears of every frame the builders send.
+    class PeerTap : public SendPath {
+    public:
+        PeerTap(SendPath& next, TForm11& form) : next_(next), form_(form) {}
+        void send(const std::string& frame, FrameBuilder builder, const std::string& target,
+                  const std::string& operation) override;
+
+    private:
+        SendPath& next_;
+        TForm11& form_;
+    };
+    PeerTap peerTap_;
 
 public:
     // The eleven frame builders, sending on the active link.
@@ -765,6 +775,7 @@ private:
     void showSelectionLabels();
     // The button a context-menu item stands for can be used now: enabled and visible.
     bool itemAllowed(const QWidget* button) const;
+    // Enables or disables the controls an exchange takes for its run, all at once.
     void setRunEnabled(std::initializer_list<QWidget*> controls, bool enabled);
 
     bool readSelected();
@@ -893,8 +904,11 @@ private:
     bool customReply_ = false;     // the running reply display is a custom command's
     int testTimeout_ = 0;
     PeerForTest peerForTest_;
+    std::chrono::steady_clock::time_point lastSentForTest_;
     // A frame out on the link: the test's peer hears of it.
     void sentForTest(const std::string& frame, std::chrono::steady_clock::time_point before);
+    // A test's peer has not answered the last frame yet, and has had less than ten seconds.
+    bool peerStillAnswering() const;
     // SND_NKE to 255, then the wait the meters need after a global reset (the window waits
     // with them).
     void sendGlobalReset();

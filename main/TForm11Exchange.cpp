@@ -84,15 +84,28 @@ void TForm11::setResponseTimeoutForTest(int ms)
 
 void TForm11::sentForTest(const std::string& frame, std::chrono::steady_clock::time_point before)
 {
+    lastSentForTest_ = before;
     if (peerForTest_.sent)
         peerForTest_.sent(frame, before);
 }
 
-void TForm11::sendGlobalReset()
+bool TForm11::peerStillAnswering() const
+{
+    return peerForTest_.done && std::chrono::steady_clock::now() < lastSentForTest_ + PeerGiveUp
+        && !peerForTest_.done();
+}
+
+void TForm11::PeerTap::send(const std::string& frame, FrameBuilder builder, const std::string& target,
+                            const std::string& operation)
 {
     const auto before = std::chrono::steady_clock::now();
+    next_.send(frame, builder, target, operation);
+    form_.sentForTest(frame, before);
+}
+
+void TForm11::sendGlobalReset()
+{
     Frames.SendSndNke(GlobalNke);
-    sentForTest(SndNkeFrame(GlobalNke), before);
     // The meters need this long after a global reset; the window waits with them.
     std::this_thread::sleep_for(GlobalResetWait);
     if (!peerForTest_.done)

@@ -265,7 +265,7 @@ bool TForm11::itemAllowed(const QWidget* button) const
 void TForm11::setRunEnabled(std::initializer_list<QWidget*> controls, bool enabled)
 {
     for (QWidget* w : controls)
-        w->setEnabled(enabled && !AwaitingHandler.contains(w));
+        w->setEnabled(enabled);
 }
 
 // --- selection ---

@@ -76,9 +76,7 @@ public:
                     f.Comm1.PurgeReadWrite();
                 if (f.EthernetTicked() || f.TovekServerTicked())
                     f.Link.EthReplyText.clear();
-                const auto before = std::chrono::steady_clock::now();
                 f.Frames.SendReqUd2(253);
-                f.sentForTest(ReqUd2Frame(253, f.options_.Check_5B()), before);
             } catch (const std::exception&) {
                 // Ignored: the meter's silence tells the rest.
             }

@@ -37,7 +37,8 @@ public:
 
     // The secondary search's select frames, on the same routes: never a "Sent:" line, and a
     // failed serial write logs "Can not write to COM port - searching by secondary...".
-    // A failure on the display module's route reaches the caller.
+    // On the display module's route a write the socket refuses is dropped without a message,
+    // as for every frame there: the search then finds no answer.
     void sendSearchFrame(const std::string& frame);
     // A text command for a gateway or the display on the gateway link that is chosen: wrapped
     // in a text packet to the gateway server (whose network number is read from the settings

@@ -94,7 +94,8 @@ TEST_F(CustomCommands, OnTheSerialPortHexGoesByteByByteAndTextUnchanged)
 
     send("AT+X 1", false);
     EXPECT_TRUE(sent);
-    EXPECT_EQ(line.readMaster(7, std::chrono::milliseconds(300)), "AT+X 1");   // no terminator
+    EXPECT_EQ(line.readMaster(6, std::chrono::seconds(10)), "AT+X 1");
+    EXPECT_EQ(line.readMaster(1, std::chrono::milliseconds(300)), "");   // no terminator
     line.writeMaster("OK\r\nX");
     const std::size_t from = w.Log.count();
     tickWhen([&] { return w.Comm1.InQueCount() == 5; });
@@ -169,6 +170,17 @@ TEST_F(CustomCommands, TheListeningGatewayTakesTextBareAndHexAsATextPacket)
     EXPECT_EQ(w.Link.PacketNo, 1);
     w.Timer_free_commandTimer();
 
+    // The flags say a gateway is there, but no connection is: the hex command's error,
+    // nothing counted, the flags left, and the reply display runs.
+    w.Link.ClientOnListen = true;
+    send("68 03", true);
+    EXPECT_EQ(lastLine(), "Socket exception during free hex command - not connected");
+    EXPECT_TRUE(sent);
+    EXPECT_EQ(w.Link.PacketNo, 1);
+    EXPECT_TRUE(w.Link.ListenOpen && w.Link.ClientOnListen);
+    w.Timer_free_commandTimer();
+    w.Link.ClientOnListen = false;
+
     Peer gateway = gatewayCallsIn();
     send("GET TIME", false);
     EXPECT_TRUE(sent);
@@ -235,11 +247,14 @@ TEST_F(CustomCommands, TheGatewayServerTakesBothWrappedAfterAConnect)
               (std::vector<std::string> {"Disconnected TCP/IP connection at 2:05:09 PM, from server 127.0.0.1", ""}));
     EXPECT_FALSE(w.Link.TovekClientConnected);
 
-    // A network number that is not one: the free-hex error, nothing sent, the display runs.
+    // A network number that is not one: the free-hex error, nothing sent, the display runs;
+    // the older reply is gone all the same.
     settings().Edit_net_number->setText("1..2.3");
+    w.Link.EthReplyText = "old";
     send("10 7B", true);
     EXPECT_TRUE(sent);
     EXPECT_EQ(lastLine(), "Socket exception during free hex command - '' is not a valid integer value");
+    EXPECT_EQ(w.Link.EthReplyText, "");
     Peer gw3 = server.accept();
     EXPECT_EQ(w.Link.PacketNo, 1);
     w.Timer_free_commandTimer();

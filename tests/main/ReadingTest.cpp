@@ -259,11 +259,6 @@ TEST_F(Reading, FindSearchesTheSwappedRangeWithRetriesOnTheRealTimer)
     form.UD_timeout->setValue(2000);
     form.UD_address_min->setValue(7);
     form.UD_address_max->setValue(5);
-    // As their commands will, once they exist: these take part in the rules.
-    for (QPushButton* b : {form.Butt_find_id, form.Butt_find_all, form.BitBtn21, form.Butt_command_send}) {
-        form.AwaitingHandler.erase(b);
-        b->setEnabled(true);
-    }
     const std::vector<QWidget*> locked = {form.Butt_readall, form.Butt_readonce, form.Group_ops, form.Group_advanced,
                                           form.Butt_find_id, form.Butt_find_all, form.BitBtn21, form.Butt_command_send};
     int highest = -1;

@@ -46,7 +46,9 @@ inline int threadCount()
 class SecondaryFixture : public BusAppFixture {
 protected:
     // The response time-out of the selections' timers. The search's wait after each frame
-    // ends once the bus has answered it or stayed silent (see PeerWaits), before this.
+    // ends once the bus has answered it or stayed silent (see PeerWaits), before this; a tick
+    // of Timer_secondary that comes before the bus's answer has reached the port is passed
+    // over, so a busy machine only makes a selection slower.
     static constexpr int Wait = 100;
 
     TForm11& f() { return form11(); }
@@ -118,8 +120,7 @@ protected:
             ids.insert(grid().cell(0, r));
         return ids;
     }
-    // The thirteen controls the search takes are back (a control without its command yet
-    // stays off).
+    // The thirteen controls the search takes are back.
     void expectSearchControlsBack()
     {
         for (QWidget* w : {static_cast<QWidget*>(f().Group_advanced), static_cast<QWidget*>(f().Group_ops),
@@ -129,7 +130,7 @@ protected:
                            static_cast<QWidget*>(f().BitBtn21), static_cast<QWidget*>(f().Butt_load_data),
                            static_cast<QWidget*>(f().Butt_save_data), static_cast<QWidget*>(f().Check_broadcast),
                            static_cast<QWidget*>(f().Butt_command_send)})
-            EXPECT_EQ(w->isEnabled(), !f().AwaitingHandler.contains(w)) << w->objectName().toStdString();
+            EXPECT_TRUE(w->isEnabled()) << w->objectName().toStdString();
         EXPECT_TRUE(f().Button1->isHidden());
         EXPECT_TRUE(f().ProgressBar1->isHidden());
         EXPECT_FALSE(f().PortOpen);

@@ -1,6 +1,7 @@
-// The wildcard search through a gateway calling in on the listening socket and through the
-// display's Ethernet module: the answers to the select frames come by the link's own reply
-// text, so two meters that collide down to their last digit are both found.
+// The wildcard search through a gateway calling in on the listening socket, through the
+// gateway server and through the display's Ethernet module: the answers to the select frames
+// come by the link's own reply text, so two meters that collide down to their last digit are
+// both found.
 #include "SecondaryFixture.h"
 
 #include "SimDisplayModule.h"
@@ -61,6 +62,22 @@ TEST_F(SecondaryLinks, FindAllThroughAGatewayCallingIn)
     expectBothFound(gateway.log());
     EXPECT_EQ(f().Link.PacketNo, packets + 89);   // every select and read went as one packet
     EXPECT_TRUE(f().Link.ClientOnListen);         // the listening link stays
+}
+
+TEST_F(SecondaryLinks, FindAllThroughTheGatewayServer)
+{
+    SimGateway gateway(SimGateway::Mode::Server);
+    gateway.addMeter(meter("12345678", 1));
+    gateway.addMeter(meter("12345679", 2));
+    startWith("TovekServer=1\r\n",
+              "[LANXP]\r\nPort=" + std::to_string(gateway.port()) + "\r\nNetNumber=10.0.0.1\r\n");
+    peer.follow(f(), gateway);
+
+    findAll();
+    ASSERT_TRUE(waitForEnd());
+    expectBothFound(gateway.log());
+    EXPECT_EQ(f().Link.PacketNo, 1 + 89);          // counted from the connection, one packet each
+    EXPECT_FALSE(f().Link.TovekClientConnected);   // released at the end
 }
 
 TEST_F(SecondaryLinks, FindAllThroughTheDisplayModule)

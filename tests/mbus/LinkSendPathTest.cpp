@@ -275,6 +275,19 @@ TEST_F(GatewayRouteTest, AFailedSendIsLoggedWithItsRouteAndChangesNothing)
     EXPECT_TRUE(sockets.sent.empty());
     EXPECT_EQ(link.PacketNo, 1);
     EXPECT_TRUE(link.ListenOpen && link.ClientOnListen);
+
+    // The gateway server's route: its flag says connected, the socket is not.
+    controls = Controls {};
+    controls.tovek = true;
+    link.TovekClientConnected = true;
+    sockets.connected.clear();
+    log.clear();
+    frames.SendReqUd2(5);
+    ASSERT_EQ(log.count(), 1u);
+    EXPECT_EQ(log.line(0), "Socket exception during normal read - not connected");
+    EXPECT_TRUE(sockets.sent.empty());
+    EXPECT_EQ(link.PacketNo, 1);
+    EXPECT_TRUE(link.TovekClientConnected);
 }
 
 TEST_F(GatewayRouteTest, TheGatewayServerTakesTheSettingsNumberForEveryPacket)
