@@ -6,6 +6,7 @@
 #include "GridCsvFile.h"
 #include "InsertionLimit.h"
 #include "LogView.h"
+#include "MainWindowControls.h"
 #include "Prompts.h"
 #include "StringGridView.h"
 
@@ -48,13 +49,6 @@ QString allowedIn(int column)
     default:
         return {};
     }
-}
-
-QPushButton* button(QWidget* parent, const char* name, const char* text)
-{
-    auto* b = new QPushButton(text, parent);
-    b->setObjectName(name);
-    return b;
 }
 
 } // namespace
@@ -129,25 +123,16 @@ void TForm11::buildDisplayPage()
     info->addWidget(Memo_info);
     lower->addWidget(GroupBox3);
 
-    const auto clicked = [this](QPushButton* b, void (TForm11::*handler)()) {
-        connect(b, &QPushButton::clicked, this, [this, handler] {
-            try {
-                (this->*handler)();
-            } catch (const std::exception& e) {
-                Log.add(e.what());
-            }
-        });
-    };
-    clicked(BitBtn1, &TForm11::BitBtn1Click);
-    clicked(BitBtn2, &TForm11::BitBtn2Click);
-    clicked(BitBtn10, &TForm11::BitBtn10Click);
-    clicked(BitBtn3, &TForm11::BitBtn3Click);
-    clicked(BitBtn4, &TForm11::BitBtn4Click);
-    clicked(BitBtn8, &TForm11::BitBtn8Click);
-    clicked(BitBtn9, &TForm11::BitBtn9Click);
-    clicked(Butt_pexor_cleartable, &TForm11::Butt_pexor_cleartableClick);
-    clicked(Butt_pexor_info, &TForm11::Butt_pexor_infoClick);
-    clicked(Butt_pexor_read, &TForm11::Butt_pexor_readClick);
+    connectClicked(BitBtn1, &TForm11::BitBtn1Click);
+    connectClicked(BitBtn2, &TForm11::BitBtn2Click);
+    connectClicked(BitBtn10, &TForm11::BitBtn10Click);
+    connectClicked(BitBtn3, &TForm11::BitBtn3Click);
+    connectClicked(BitBtn4, &TForm11::BitBtn4Click);
+    connectClicked(BitBtn8, &TForm11::BitBtn8Click);
+    connectClicked(BitBtn9, &TForm11::BitBtn9Click);
+    connectClicked(Butt_pexor_cleartable, &TForm11::Butt_pexor_cleartableClick);
+    connectClicked(Butt_pexor_info, &TForm11::Butt_pexor_infoClick);
+    connectClicked(Butt_pexor_read, &TForm11::Butt_pexor_readClick);
     connect(Timer_pexor_info, &QTimer::timeout, this, &TForm11::Timer_pexor_infoTimer);
 }
 

@@ -5,6 +5,7 @@
 #include "Clock.h"
 #include "DisplayCommands.h"
 #include "EnableTimer.h"
+#include "MainWindowControls.h"
 #include "SioCommError.h"
 #include "Text8.h"
 #include "UpDownEdit.h"
@@ -17,17 +18,6 @@
 #include <QTimer>
 
 #include <exception>
-
-namespace {
-
-QPushButton* button(QWidget* parent, const char* name, const char* text)
-{
-    auto* b = new QPushButton(text, parent);
-    b->setObjectName(name);
-    return b;
-}
-
-} // namespace
 
 void TForm11::buildDisplayCommands(QBoxLayout* rows, QBoxLayout* sortRow)
 {
@@ -60,21 +50,12 @@ void TForm11::buildDisplayCommands(QBoxLayout* rows, QBoxLayout* sortRow)
     sortRow->addWidget(BitBtn15);
     sortRow->addWidget(BitBtn16);
 
-    const auto clicked = [this](QPushButton* b, void (TForm11::*handler)()) {
-        connect(b, &QPushButton::clicked, this, [this, handler] {
-            try {
-                (this->*handler)();
-            } catch (const std::exception& e) {
-                Log.add(e.what());
-            }
-        });
-    };
-    clicked(BitBtn11, &TForm11::BitBtn11Click);
-    clicked(BitBtn12, &TForm11::BitBtn12Click);
-    clicked(Butt_pexor_refresh, &TForm11::Butt_pexor_refreshClick);
-    clicked(BitBtn14, &TForm11::BitBtn14Click);
-    clicked(BitBtn15, &TForm11::BitBtn15Click);
-    clicked(BitBtn16, &TForm11::BitBtn16Click);
+    connectClicked(BitBtn11, &TForm11::BitBtn11Click);
+    connectClicked(BitBtn12, &TForm11::BitBtn12Click);
+    connectClicked(Butt_pexor_refresh, &TForm11::Butt_pexor_refreshClick);
+    connectClicked(BitBtn14, &TForm11::BitBtn14Click);
+    connectClicked(BitBtn15, &TForm11::BitBtn15Click);
+    connectClicked(BitBtn16, &TForm11::BitBtn16Click);
     connect(Check_sort_address, &QCheckBox::toggled, this, [this] { Check_sort_addressClick(); });
     connect(Check_sort_user, &QCheckBox::toggled, this, [this] { Check_sort_userClick(); });
 }

@@ -7,6 +7,7 @@
 #include "DisplayRows.h"
 #include "EnableTimer.h"
 #include "LanguageTexts.h"
+#include "MainWindowControls.h"
 #include "StringGridView.h"
 #include "TSettings.h"
 #include "Text8.h"
@@ -20,17 +21,6 @@
 
 #include <array>
 #include <exception>
-
-namespace {
-
-QPushButton* button(QWidget* parent, const char* name, const char* text)
-{
-    auto* b = new QPushButton(text, parent);
-    b->setObjectName(name);
-    return b;
-}
-
-} // namespace
 
 void TForm11::buildDisplayWrite(QBoxLayout* rows)
 {
@@ -72,19 +62,10 @@ void TForm11::buildDisplayWrite(QBoxLayout* rows)
     Check_pexor_delete->setFont(bold);
     Check_pexor_delp = box("Check_pexor_delp", "Zero start values");
 
-    const auto clicked = [this](QPushButton* b, void (TForm11::*handler)()) {
-        connect(b, &QPushButton::clicked, this, [this, handler] {
-            try {
-                (this->*handler)();
-            } catch (const std::exception& e) {
-                Log.add(e.what());
-            }
-        });
-    };
-    clicked(Butt_pexor_set, &TForm11::Butt_pexor_setClick);
-    clicked(Butt_pexor_delete, &TForm11::Butt_pexor_deleteClick);
-    clicked(Butt_pexor_delp, &TForm11::Butt_pexor_delpClick);
-    clicked(BitBtn18, &TForm11::BitBtn18Click);
+    connectClicked(Butt_pexor_set, &TForm11::Butt_pexor_setClick);
+    connectClicked(Butt_pexor_delete, &TForm11::Butt_pexor_deleteClick);
+    connectClicked(Butt_pexor_delp, &TForm11::Butt_pexor_delpClick);
+    connectClicked(BitBtn18, &TForm11::BitBtn18Click);
     connect(Check_pexor_delete, &QCheckBox::toggled, this, [this] { Check_pexor_deleteClick(); });
     connect(Timer_pexor, &QTimer::timeout, this, &TForm11::Timer_pexorTimer);
 }

@@ -3,6 +3,7 @@
 #include "TForm11.h"
 
 #include "InsertionLimit.h"
+#include "MainWindowControls.h"
 #include "UpDownEdit.h"
 
 #include <QCheckBox>
@@ -25,36 +26,7 @@ const QString Digits = QStringLiteral("0123456789");
 const QString DigitsAndDot = QStringLiteral("0123456789.");
 constexpr int AddressLength = 15;
 
-QPushButton* button(QWidget* parent, const char* name)
-{
-    auto* b = new QPushButton(parent);
-    b->setObjectName(name);
-    return b;
-}
-
-QLabel* label(QWidget* parent, const char* name)
-{
-    auto* l = new QLabel(parent);
-    l->setObjectName(name);
-    return l;
-}
-
-QCheckBox* checkBox(QWidget* parent, const char* name)
-{
-    auto* c = new QCheckBox(parent);
-    c->setObjectName(name);
-    return c;
-}
-
 // What the user types or pastes is judged against the limit and the allowed characters.
-QLineEdit* lineEdit(QWidget* parent, const char* name, int maxLength, const QString& allowed = {})
-{
-    auto* e = new QLineEdit(parent);
-    e->setObjectName(name);
-    InsertionLimit::attach(e, maxLength, allowed);
-    return e;
-}
-
 QComboBox* combo(QWidget* parent, const char* name, const QStringList& items)
 {
     auto* c = new QComboBox(parent);
@@ -298,42 +270,33 @@ void TForm11::GatewayPageFixedTexts()
 
 void TForm11::connectGatewayPage()
 {
-    const auto clicked = [this](QPushButton* b, void (TForm11::*handler)()) {
-        connect(b, &QPushButton::clicked, this, [this, handler] {
-            try {
-                (this->*handler)();
-            } catch (const std::exception& e) {
-                Log.add(e.what());
-            }
-        });
-    };
-    clicked(Butt_CMT, &TForm11::Butt_CMTClick);
-    clicked(Butt_MET, &TForm11::Butt_METClick);
-    clicked(Butt_CET, &TForm11::Butt_CETClick);
-    clicked(Butt_tovek_nn, &TForm11::Butt_tovek_nnClick);
-    clicked(Butt_tovek_manip, &TForm11::Butt_tovek_manipClick);
-    clicked(Butt_tovek2_conip, &TForm11::Butt_tovek2_conipClick);
-    clicked(Butt_tovek2_op1, &TForm11::Butt_tovek2_op1Click);
-    clicked(Butt_DDT, &TForm11::Butt_DDTClick);
-    clicked(Butt_OHA, &TForm11::Butt_OHAClick);
-    clicked(Butt_TXG, &TForm11::Butt_TXGClick);
-    clicked(Butt_RXG, &TForm11::Butt_RXGClick);
-    clicked(Butt_DPP, &TForm11::Butt_DPPClick);
-    clicked(Butt_tovek_mbus_response, &TForm11::Butt_tovek_mbus_responseClick);
-    clicked(Butt_eth_date, &TForm11::Butt_eth_dateClick);
-    clicked(Butt_eth_time, &TForm11::Butt_eth_timeClick);
-    clicked(Butt_apn, &TForm11::Butt_apnClick);
-    clicked(Butt_phone_number, &TForm11::Butt_phone_numberClick);
-    clicked(Butt_gprs_pin, &TForm11::Butt_gprs_pinClick);
-    clicked(Butt_gprs_user, &TForm11::Butt_gprs_userClick);
-    clicked(Butt_gprs_pass, &TForm11::Butt_gprs_passClick);
-    clicked(Butt_tovek2_test, &TForm11::Butt_tovek2_testClick);
-    clicked(Butt_eth_main, &TForm11::Butt_eth_mainClick);
-    clicked(Butt_eth_service, &TForm11::Butt_eth_serviceClick);
-    clicked(Butt_eth_conn, &TForm11::Butt_eth_connClick);
-    clicked(Butt_eth_oper, &TForm11::Butt_eth_operClick);
-    clicked(Butt_gprs_info, &TForm11::Butt_gprs_infoClick);
-    clicked(Butt_gprs_stat, &TForm11::Butt_gprs_statClick);
+    connectClicked(Butt_CMT, &TForm11::Butt_CMTClick);
+    connectClicked(Butt_MET, &TForm11::Butt_METClick);
+    connectClicked(Butt_CET, &TForm11::Butt_CETClick);
+    connectClicked(Butt_tovek_nn, &TForm11::Butt_tovek_nnClick);
+    connectClicked(Butt_tovek_manip, &TForm11::Butt_tovek_manipClick);
+    connectClicked(Butt_tovek2_conip, &TForm11::Butt_tovek2_conipClick);
+    connectClicked(Butt_tovek2_op1, &TForm11::Butt_tovek2_op1Click);
+    connectClicked(Butt_DDT, &TForm11::Butt_DDTClick);
+    connectClicked(Butt_OHA, &TForm11::Butt_OHAClick);
+    connectClicked(Butt_TXG, &TForm11::Butt_TXGClick);
+    connectClicked(Butt_RXG, &TForm11::Butt_RXGClick);
+    connectClicked(Butt_DPP, &TForm11::Butt_DPPClick);
+    connectClicked(Butt_tovek_mbus_response, &TForm11::Butt_tovek_mbus_responseClick);
+    connectClicked(Butt_eth_date, &TForm11::Butt_eth_dateClick);
+    connectClicked(Butt_eth_time, &TForm11::Butt_eth_timeClick);
+    connectClicked(Butt_apn, &TForm11::Butt_apnClick);
+    connectClicked(Butt_phone_number, &TForm11::Butt_phone_numberClick);
+    connectClicked(Butt_gprs_pin, &TForm11::Butt_gprs_pinClick);
+    connectClicked(Butt_gprs_user, &TForm11::Butt_gprs_userClick);
+    connectClicked(Butt_gprs_pass, &TForm11::Butt_gprs_passClick);
+    connectClicked(Butt_tovek2_test, &TForm11::Butt_tovek2_testClick);
+    connectClicked(Butt_eth_main, &TForm11::Butt_eth_mainClick);
+    connectClicked(Butt_eth_service, &TForm11::Butt_eth_serviceClick);
+    connectClicked(Butt_eth_conn, &TForm11::Butt_eth_connClick);
+    connectClicked(Butt_eth_oper, &TForm11::Butt_eth_operClick);
+    connectClicked(Butt_gprs_info, &TForm11::Butt_gprs_infoClick);
+    connectClicked(Butt_gprs_stat, &TForm11::Butt_gprs_statClick);
 
     // On toggled: a rule runs on every real change, whoever makes it.
     connect(Check_sarnel, &QCheckBox::toggled, this, [this] { Check_sarnelClick(); });

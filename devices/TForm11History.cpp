@@ -5,6 +5,7 @@
 #include "DisplayCommands.h"
 #include "DisplayReplies.h"
 #include "DisplayRows.h"
+#include "MainWindowControls.h"
 #include "StringGridView.h"
 #include "Text8.h"
 
@@ -23,13 +24,6 @@ constexpr int ReadingsWidths[ReadingsColumns] = {64, 43, 43, 54, 52, 70, 122, 63
 const char* const ReadingsHeaders[ReadingsColumns] = {
     " ID ", "Addr. ", "Unit ", "Start ", "Mult/Div ", "User numb. ", "Free text ", "Total ",
     "Total P1", "Total P2", "Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-
-QPushButton* button(QWidget* parent, const char* name, const char* text)
-{
-    auto* b = new QPushButton(text, parent);
-    b->setObjectName(name);
-    return b;
-}
 
 } // namespace
 
@@ -74,22 +68,13 @@ void TForm11::buildReadingsPage()
     line->addStretch(1);
     page->addLayout(line);
 
-    const auto clicked = [this](QPushButton* b, void (TForm11::*handler)()) {
-        connect(b, &QPushButton::clicked, this, [this, handler] {
-            try {
-                (this->*handler)();
-            } catch (const std::exception& e) {
-                Log.add(e.what());
-            }
-        });
-    };
-    clicked(Butt_get_historical, &TForm11::Butt_get_historicalClick);
-    clicked(BitBtn13, &TForm11::BitBtn13Click);
-    clicked(BitBtn17, &TForm11::BitBtn17Click);
-    clicked(Butt_add_hist, &TForm11::Butt_add_histClick);
-    clicked(Butt_delete_hist, &TForm11::Butt_delete_histClick);
-    clicked(Butt_clear_hist, &TForm11::Butt_clear_histClick);
-    clicked(Butt_sort_hist, &TForm11::Butt_sort_histClick);
+    connectClicked(Butt_get_historical, &TForm11::Butt_get_historicalClick);
+    connectClicked(BitBtn13, &TForm11::BitBtn13Click);
+    connectClicked(BitBtn17, &TForm11::BitBtn17Click);
+    connectClicked(Butt_add_hist, &TForm11::Butt_add_histClick);
+    connectClicked(Butt_delete_hist, &TForm11::Butt_delete_histClick);
+    connectClicked(Butt_clear_hist, &TForm11::Butt_clear_histClick);
+    connectClicked(Butt_sort_hist, &TForm11::Butt_sort_histClick);
     connect(Check_sort_hist_address, &QCheckBox::toggled, this, [this] { Check_sort_hist_addressClick(); });
     connect(Check_sort_hist_user, &QCheckBox::toggled, this, [this] { Check_sort_hist_userClick(); });
 }

@@ -4,6 +4,7 @@
 #include "BlockingWait.h"
 #include "IniFile.h"
 #include "LogView.h"
+#include "MainWindowControls.h"
 #include "Prompts.h"
 #include "SioPortName.h"
 #include "StringGridView.h"
@@ -99,13 +100,6 @@ Parity parityOf(const std::string& text)
         if (text == p.text)
             return p;
     return {paEven, "Even"};
-}
-
-QPushButton* button(QWidget* parent, const char* name, const char* text)
-{
-    auto* b = new QPushButton(text, parent);
-    b->setObjectName(name);
-    return b;
 }
 
 UpDownEdit* upDown(QWidget* parent, const char* udName, const char* editName, int minimum,
@@ -304,6 +298,17 @@ void TForm11::buildPages()
     StatusBar1->addPermanentWidget(StatusPanel1, 1);
     ProgressBar1->setFixedWidth(320);
     StatusBar1->addPermanentWidget(ProgressBar1);
+}
+
+void TForm11::connectClicked(QPushButton* button, void (TForm11::*handler)())
+{
+    connect(button, &QPushButton::clicked, this, [this, handler] {
+        try {
+            (this->*handler)();
+        } catch (const std::exception& e) {
+            Log.add(e.what());
+        }
+    });
 }
 
 void TForm11::buildTimers()

@@ -729,6 +729,8 @@ private:
     void buildMenu();
     void buildFileAndHelpMenus();
     void buildPages();
+    // A click runs the handler; an exception it lets through becomes a log line.
+    void connectClicked(QPushButton* button, void (TForm11::*handler)());
     void connectLogAndFiles();
     void PageShown(int index);
     void buildTimers();

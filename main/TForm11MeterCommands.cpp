@@ -8,6 +8,7 @@
 #include "EnableTimer.h"
 #include "FrameCodes.h"
 #include "InsertionLimit.h"
+#include "MainWindowControls.h"
 #include "MeterCommandTexts.h"
 #include "StringGridView.h"
 #include "Text8.h"
@@ -31,28 +32,6 @@ constexpr int HighestNewAddress = 250;
 const std::string WildcardId = "FFFFFFFF";
 
 std::string bytesOf(const QString& text) { return Text8::fromUnicode(text); }
-
-QPushButton* button(QWidget* parent, const char* name, const char* text)
-{
-    auto* b = new QPushButton(text, parent);
-    b->setObjectName(name);
-    return b;
-}
-
-QLabel* label(QWidget* parent, const char* name, const char* text)
-{
-    auto* l = new QLabel(text, parent);
-    l->setObjectName(name);
-    return l;
-}
-
-QLineEdit* lineEdit(QWidget* parent, const char* name, int maxLength, const char* allowed)
-{
-    auto* e = new QLineEdit(parent);
-    e->setObjectName(name);
-    InsertionLimit::attach(e, maxLength, allowed);
-    return e;
-}
 
 QComboBox* combo(QWidget* parent, const char* name, const QStringList& items, bool editable)
 {
@@ -120,23 +99,14 @@ void TForm11::buildCommandControls(QGridLayout* ops, QGridLayout* advanced)
     advanced->addWidget(Check_wendix, 3, 0);
     advanced->addWidget(BitBtn19, 3, 1);
 
-    const auto clicked = [this](QPushButton* b, void (TForm11::*handler)()) {
-        connect(b, &QPushButton::clicked, this, [this, handler] {
-            try {
-                (this->*handler)();
-            } catch (const std::exception& e) {
-                Log.add(e.what());
-            }
-        });
-    };
-    clicked(Butt_set_baud, &TForm11::Butt_set_baudClick);
-    clicked(Butt_reset, &TForm11::Butt_resetClick);
-    clicked(Butt_set_address, &TForm11::Butt_set_addressClick);
-    clicked(Butt_set_id, &TForm11::Butt_set_idClick);
-    clicked(Butt_modify_liters, &TForm11::Butt_modify_litersClick);
-    clicked(Butt_set_medium, &TForm11::Butt_set_mediumClick);
-    clicked(Butt_set_unit, &TForm11::Butt_set_unitClick);
-    clicked(BitBtn19, &TForm11::BitBtn19Click);
+    connectClicked(Butt_set_baud, &TForm11::Butt_set_baudClick);
+    connectClicked(Butt_reset, &TForm11::Butt_resetClick);
+    connectClicked(Butt_set_address, &TForm11::Butt_set_addressClick);
+    connectClicked(Butt_set_id, &TForm11::Butt_set_idClick);
+    connectClicked(Butt_modify_liters, &TForm11::Butt_modify_litersClick);
+    connectClicked(Butt_set_medium, &TForm11::Butt_set_mediumClick);
+    connectClicked(Butt_set_unit, &TForm11::Butt_set_unitClick);
+    connectClicked(BitBtn19, &TForm11::BitBtn19Click);
     connect(Check_wendix, &QCheckBox::toggled, this, [this] {
         try {
             Check_wendixClick();

@@ -4,6 +4,7 @@
 
 #include "Clock.h"
 #include "LocaleTime.h"
+#include "MainWindowControls.h"
 #include "StringGridView.h"
 #include "TFormFullMbus.h"
 #include "Text8.h"
@@ -25,20 +26,6 @@
 namespace {
 
 constexpr std::size_t SelectionWidth = 8;
-
-QPushButton* button(QWidget* parent, const char* name, const char* text)
-{
-    auto* b = new QPushButton(text, parent);
-    b->setObjectName(name);
-    return b;
-}
-
-QLabel* label(QWidget* parent, const char* name, const char* text)
-{
-    auto* l = new QLabel(text, parent);
-    l->setObjectName(name);
-    return l;
-}
 
 } // namespace
 
@@ -148,18 +135,9 @@ void TForm11::buildMetersTable(QBoxLayout* page)
     Edit_liter_rel->setObjectName("Edit_liter_rel");
     Edit_liter_rel->hide();
 
-    const auto clicked = [this](QPushButton* b, void (TForm11::*handler)()) {
-        connect(b, &QPushButton::clicked, this, [this, handler] {
-            try {
-                (this->*handler)();
-            } catch (const std::exception& e) {
-                Log.add(e.what());
-            }
-        });
-    };
-    clicked(Butt_readonce, &TForm11::Butt_readonceClick);
-    clicked(Butt_readall, &TForm11::Butt_readallClick);
-    clicked(Butt_clear_grid, &TForm11::Butt_clear_gridClick);
+    connectClicked(Butt_readonce, &TForm11::Butt_readonceClick);
+    connectClicked(Butt_readall, &TForm11::Butt_readallClick);
+    connectClicked(Butt_clear_grid, &TForm11::Butt_clear_gridClick);
     buildContextMenu();
 }
 

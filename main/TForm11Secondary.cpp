@@ -5,6 +5,7 @@
 
 #include "EnableTimer.h"
 #include "InsertionLimit.h"
+#include "MainWindowControls.h"
 #include "Prompts.h"
 #include "StringGridView.h"
 #include "TSettings.h"
@@ -35,13 +36,6 @@ const std::string WildcardId = "FFFFFFFF";
 
 std::string bytesOf(const QString& text) { return Text8::fromUnicode(text); }
 
-QPushButton* button(QWidget* parent, const char* name, const char* text)
-{
-    auto* b = new QPushButton(text, parent);
-    b->setObjectName(name);
-    return b;
-}
-
 } // namespace
 
 // --- building ---
@@ -61,19 +55,10 @@ void TForm11::buildSecondaryControls(QGridLayout* search)
     search->addWidget(Butt_find_all, 2, 3);
     search->addWidget(Button1, 3, 1, 1, 2);
 
-    const auto clicked = [this](QPushButton* b, void (TForm11::*handler)()) {
-        connect(b, &QPushButton::clicked, this, [this, handler] {
-            try {
-                (this->*handler)();
-            } catch (const std::exception& e) {
-                Log.add(e.what());
-            }
-        });
-    };
-    clicked(Butt_find_id, &TForm11::Butt_find_idClick);
-    clicked(Butt_find_all, &TForm11::Butt_find_allClick);
-    clicked(Button1, &TForm11::Button1Click);
-    clicked(BitBtn21, &TForm11::BitBtn21Click);
+    connectClicked(Butt_find_id, &TForm11::Butt_find_idClick);
+    connectClicked(Butt_find_all, &TForm11::Butt_find_allClick);
+    connectClicked(Button1, &TForm11::Button1Click);
+    connectClicked(BitBtn21, &TForm11::BitBtn21Click);
 }
 
 QWidget* TForm11::buildAutoPrimary(QWidget* parent)
