@@ -749,6 +749,9 @@ private:
     void restartCloseTimer();
     std::string timeText() const;
     std::string dateText() const;
+    // Connects the custom command's link (the gateway server, the display's module) or opens
+    // the serial port; false when it is not ready. The listening link is taken as it is.
+    bool readyCommandLink();
     void sendAsciiCommand(const std::string& text);
     void sendHexCommand(const std::string& text);
     bool sendOn(NetLink link, const std::string& bytes, std::string& error) override;

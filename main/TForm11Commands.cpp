@@ -22,8 +22,6 @@ namespace {
 
 constexpr int CommandLength = 250;
 
-std::string bytesOf(const QString& text) { return Text8::fromUnicode(text); }
-
 } // namespace
 
 QLineEdit* TForm11::buildCommandEdit(QWidget* parent)
@@ -62,7 +60,7 @@ void TForm11::Butt_command_sendClick()
         refuseWhileBusy();
         return;
     }
-    const std::string text = bytesOf(Edit_command->text());
+    const std::string text = Text8::fromUnicode(Edit_command->text());
     if (text.empty())
         return;
     if (Check_ascii->isChecked())
@@ -71,29 +69,37 @@ void TForm11::Butt_command_sendClick()
         sendHexCommand(text);
 }
 
-void TForm11::sendAsciiCommand(const std::string& text)
+bool TForm11::readyCommandLink()
 {
-    if (EthernetTicked()) {
-        // Sent bare; a failure is logged there, and the reply display runs all the same.
-        SendPexorCommand(text);
-    } else if (TovekServerTicked()) {
-        // Wrapped to the gateway server, whose reply comes back in the reply text.
+    if (EthernetTicked())
+        return true;   // the listening link is used as it is
+    if (TovekServerTicked()) {
         Butt_tovekClick();
-        if (!Link.TovekClientConnected)
-            return;
-        SendPexorCommand(text);
-    } else if (XportTicked()) {
+        return Link.TovekClientConnected;
+    }
+    if (XportTicked()) {
         Link.LanxpReplyText.clear();
         Butt_connect_xportClick();
-        if (!Link.LanxpConnected)
-            return;
+        return Link.LanxpConnected;
+    }
+    if (!PortOpen)
+        ToggleComPort();
+    return PortOpen;
+}
+
+void TForm11::sendAsciiCommand(const std::string& text)
+{
+    if (!readyCommandLink())
+        return;
+    if (EthernetTicked() || TovekServerTicked()) {
+        // Bare to a gateway on the listening socket, wrapped to the gateway server, whose reply
+        // comes back in the reply text. A failure is logged there, and the reply display runs
+        // all the same.
+        SendPexorCommand(text);
+    } else if (XportTicked()) {
         std::string error;
         sendOn(NetLink::Xport, text, error);
     } else {
-        if (!PortOpen)
-            ToggleComPort();
-        if (!PortOpen)
-            return;
         try {
             Comm1.WriteText(text);   // unchanged, no terminator
         } catch (const ESioCommError& e) {
@@ -112,59 +118,33 @@ void TForm11::sendHexCommand(const std::string& text)
         Log.add(command.error);
         return;
     }
+    if (!readyCommandLink())
+        return;
     const std::string& bytes = command.bytes;
-    const char* const errorText = "Socket exception during free hex command - ";
+    const char* const errorText = "Socket exception during free hex command";
 
     if (EthernetTicked()) {
         try {
-            std::string packet = bytes;
-            WrapTextCommand(packet, Link.NetNumber, Link.PacketNo);
-            if (!packet.empty() && Link.ListenOpen && Link.ClientOnListen) {
-                Link.EthReplyText.clear();
-                std::string error;
-                if (sendOn(NetLink::Listening, packet, error))
-                    ++Link.PacketNo;
-                else
-                    Log.add(errorText + error);
-            }
+            if (Link.ListenOpen && Link.ClientOnListen)
+                sendPath_.sendTextPacket(NetLink::Listening, bytes, errorText);
         } catch (const std::exception& e) {
-            Log.add(errorText + std::string(e.what()));
+            Log.add(Concat({errorText, " - ", e.what()}));
         }
     } else if (TovekServerTicked()) {
-        Butt_tovekClick();
-        if (!Link.TovekClientConnected)
-            return;
         // Cleared first, so that no older reply stands for this command's answer.
         Link.EthReplyText.clear();
         try {
             // The check's answer is not used; a part that is no number ends the send.
-            IsValidIp(bytesOf(Settings->Edit_net_number->text()));
-            std::string packet = bytes;
-            WrapTextCommand(packet, Link.NetNumber, Link.PacketNo);
-            std::string error;
-            if (packet.empty()) {
-                // longer than a packet carries: nothing goes out
-            } else if (sendOn(NetLink::TovekServer, packet, error)) {
-                ++Link.PacketNo;
-            } else {
-                Log.add(errorText + error);
-            }
+            IsValidIp(NetNumberText());
+            sendPath_.sendTextPacket(NetLink::TovekServer, bytes, errorText);
         } catch (const std::exception& e) {
-            Log.add(errorText + std::string(e.what()));
+            Log.add(Concat({errorText, " - ", e.what()}));
         }
     } else if (XportTicked()) {
-        Link.LanxpReplyText.clear();
-        Butt_connect_xportClick();
-        if (!Link.LanxpConnected)
-            return;
         std::string error;
         if (!sendOn(NetLink::Xport, bytes, error))
-            Log.add(errorText + error);
+            Log.add(Concat({errorText, " - ", error}));
     } else {
-        if (!PortOpen)
-            ToggleComPort();
-        if (!PortOpen)
-            return;
         try {
             for (const char b : bytes)
                 Comm1.WriteChar(b);

@@ -30,53 +30,56 @@ void LinkSendPath::sendToGateways(const std::string& frame, FrameBuilder builder
         if (!packet.empty() && link_.ListenOpen && link_.ClientOnListen) {
             if (!ownRoute)
                 link_.EthReplyText.clear();
-            if (!sendPacket(NetLink::Listening, packet, errorText))
+            if (!sendCounted(NetLink::Listening, packet, errorText))
                 return;
             if (ownRoute)
                 link_.EthReplyText.clear();
-            ++link_.PacketNo;
         }
     }
-    if (controls_.TovekServerTicked() && link_.TovekClientConnected) {
-        link_.EthReplyText.clear();
-        ParseNetNumber(controls_.NetNumberText(), link_.NetNumber);   // invalid: the number stays
-        std::string packet = frame;
-        WrapMbusTelegram(packet, link_.NetNumber, link_.PacketNo);
-        if (!packet.empty() && sendPacket(NetLink::TovekServer, packet, errorText))
-            ++link_.PacketNo;
-    }
+    if (controls_.TovekServerTicked() && link_.TovekClientConnected)
+        sendToServer(frame, &WrapMbusTelegram, errorText);
 }
 
 bool LinkSendPath::sendPexorCommand(const std::string& text)
 {
     const char* const errorText = "Socket exception during setting Pexor parameters";
-    if (controls_.TovekServerTicked()) {
-        ParseNetNumber(controls_.NetNumberText(), link_.NetNumber);
-        std::string packet = text;
-        WrapTextCommand(packet, link_.NetNumber, link_.PacketNo);
-        link_.EthReplyText.clear();
-        if (packet.empty() || !sendPacket(NetLink::TovekServer, packet, errorText))
-            return false;
-        ++link_.PacketNo;
-        return true;
-    }
+    if (controls_.TovekServerTicked())
+        return sendToServer(text, &WrapTextCommand, errorText);
     // A gateway on the listening socket takes text commands bare; they count all the same.
     if (text.empty())
         return false;
     link_.EthReplyText.clear();
-    if (!sendPacket(NetLink::Listening, text, errorText))
-        return false;
-    ++link_.PacketNo;
-    return true;
+    return sendCounted(NetLink::Listening, text, errorText);
 }
 
-bool LinkSendPath::sendPacket(NetLink link, const std::string& packet, const char* errorText)
+bool LinkSendPath::sendTextPacket(NetLink link, const std::string& text, const char* errorText)
+{
+    std::string packet = text;
+    WrapTextCommand(packet, link_.NetNumber, link_.PacketNo);
+    if (packet.empty())
+        return false;
+    link_.EthReplyText.clear();
+    return sendCounted(link, packet, errorText);
+}
+
+bool LinkSendPath::sendToServer(const std::string& payload, Wrap wrap, const char* errorText)
+{
+    link_.EthReplyText.clear();
+    ParseNetNumber(controls_.NetNumberText(), link_.NetNumber);   // invalid: the number stays
+    std::string packet = payload;
+    wrap(packet, link_.NetNumber, link_.PacketNo);
+    return !packet.empty() && sendCounted(NetLink::TovekServer, packet, errorText);
+}
+
+bool LinkSendPath::sendCounted(NetLink link, const std::string& packet, const char* errorText)
 {
     std::string error;
-    if (sockets_.sendOn(link, packet, error))
-        return true;
-    log_.add(Concat({errorText, " - ", error}));
-    return false;
+    if (!sockets_.sendOn(link, packet, error)) {
+        log_.add(Concat({errorText, " - ", error}));
+        return false;
+    }
+    ++link_.PacketNo;
+    return true;
 }
 
 void LinkSendPath::sendToDisplayOrSerial(const std::string& frame, const std::string& target,

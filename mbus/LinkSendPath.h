@@ -5,6 +5,7 @@
 #include "LinkState.h"
 #include "SendPath.h"
 
+#include <cstdint>
 #include <string>
 
 class LogModel;
@@ -45,8 +46,15 @@ public:
     // first), bare to the gateway on the listening socket. Changes no link flag. True when
     // the text went out.
     bool sendPexorCommand(const std::string& text);
+    // A text wrapped in a text packet with the network number as it stands, on a gateway link
+    // the caller has found ready: the reply text is cleared, then the packet goes and PacketNo
+    // counts it. A text longer than a packet carries sends nothing and leaves the reply text.
+    // A failed send is logged as errorText + " - " + the reason. True when the packet went out.
+    bool sendTextPacket(NetLink link, const std::string& text, const char* errorText);
 
 private:
+    using Wrap = void (*)(std::string& payload, const NetNumberBytes& net, std::int32_t packetNo);
+
     void sendToGateways(const std::string& frame, FrameBuilder builder);
     void sendToDisplayOrSerial(const std::string& frame, const std::string& target,
                                const std::string& operation);
@@ -54,8 +62,12 @@ private:
                       const std::string& operation);
     // Writes on an open port; logs failureText when the write fails. Gives whether it was written.
     bool writeSerial(const std::string& frame, const std::string& failureText);
-    // Sends on a gateway link; a failure is logged as errorText + " - " + the reason.
-    bool sendPacket(NetLink link, const std::string& packet, const char* errorText);
+    // To the gateway server: clears the reply text, reads the network number from the settings
+    // (an invalid one leaves it as it was), wraps the payload and sends it counted.
+    bool sendToServer(const std::string& payload, Wrap wrap, const char* errorText);
+    // Sends on a gateway link and counts the packet in PacketNo; a failure is logged as
+    // errorText + " - " + the reason and counts nothing.
+    bool sendCounted(NetLink link, const std::string& packet, const char* errorText);
 
     const LinkControls& controls_;
     LinkState& link_;
