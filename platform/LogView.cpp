@@ -59,15 +59,14 @@ void LogView::lineAdded()
 {
     // The new lines count at once; the scroll bar and the painting follow them once per
     // interval, so a burst of lines costs one update of each, not one per line.
-    shown_ = model_.count();
     if (!syncTimer_.isActive())
         syncTimer_.start(SyncIntervalMs, this);
 }
 
+std::size_t LogView::shownLines() const { return model_.count(); }
+
 QString LogView::lineText(std::size_t line) const
 {
-    if (line >= shown_)
-        return {};
     QString text = Text8::toUnicode(model_.line(line));
     for (QChar& c : text)
         if (c == QLatin1Char('\r') || c == QLatin1Char('\n'))
@@ -84,7 +83,8 @@ std::size_t LogView::visibleLineCount() const
 {
     const int rows = (viewport()->height() - Margin + lineHeight_ - 1) / lineHeight_;
     const std::size_t first = firstVisibleLine();
-    return first >= shown_ ? 0 : std::min<std::size_t>(static_cast<std::size_t>(std::max(rows, 0)), shown_ - first);
+    const std::size_t lines = shownLines();
+    return first >= lines ? 0 : std::min<std::size_t>(static_cast<std::size_t>(std::max(rows, 0)), lines - first);
 }
 
 bool LogView::followsEnd() const
@@ -102,9 +102,8 @@ void LogView::syncWithModel()
 {
     syncTimer_.stop();
     const std::size_t syncedBefore = syncedLines_;
-    const bool follow = followsEnd();
-    shown_ = syncedLines_ = model_.count();
-    if (shown_ < syncedBefore) {
+    syncedLines_ = model_.count();
+    if (syncedLines_ < syncedBefore) {
         // Cleared (or cut back): what was selected is gone.
         anchor_ = caret_ = clamped(Position{});
         hOffset_ = 0;
@@ -114,31 +113,33 @@ void LogView::syncWithModel()
     }
     const int oldValue = verticalScrollBar()->value();
     updateScrollRange();
-    QScrollBar* bar = verticalScrollBar();
-    if (follow)
-        bar->setValue(bar->maximum());
     // Lines that arrive below the ones in sight need no painting.
     const std::size_t first = firstVisibleLine();
-    if (shown_ < syncedBefore || bar->value() != oldValue
+    if (syncedLines_ < syncedBefore || verticalScrollBar()->value() != oldValue
         || syncedBefore < first + static_cast<std::size_t>(pageLines()) + 1)
         viewport()->update();
 }
 
 void LogView::updateScrollRange()
 {
+    const bool follow = followsEnd();
     const int page = pageLines();
-    const std::size_t max = shown_ > static_cast<std::size_t>(page) ? shown_ - static_cast<std::size_t>(page) : 0;
+    const std::size_t lines = shownLines();
+    const std::size_t max = lines > static_cast<std::size_t>(page) ? lines - static_cast<std::size_t>(page) : 0;
     QScrollBar* bar = verticalScrollBar();
     bar->setPageStep(page);
     bar->setRange(0, static_cast<int>(std::min<std::size_t>(max, static_cast<std::size_t>(INT_MAX))));
+    if (follow)
+        bar->setValue(bar->maximum());
 }
 
 LogView::Position LogView::clamped(Position p) const
 {
-    if (shown_ == 0)
+    const std::size_t lines = shownLines();
+    if (lines == 0)
         return {};
-    if (p.line >= shown_)
-        p.line = shown_ - 1;
+    if (p.line >= lines)
+        p.line = lines - 1;
     p.column = std::clamp(p.column, 0, static_cast<int>(model_.line(p.line).size()));
     return p;
 }
@@ -178,12 +179,12 @@ QPoint LogView::positionOf(Position position) const
 
 LogView::Position LogView::positionAt(QPoint point) const
 {
-    if (shown_ == 0)
+    if (shownLines() == 0)
         return {};
     const int y = point.y() - Margin;
     const long long row = y < 0 ? -1 - (-y - 1) / lineHeight_ : y / lineHeight_;
     const long long line = std::clamp<long long>(static_cast<long long>(firstVisibleLine()) + row, 0,
-                                                 static_cast<long long>(shown_) - 1);
+                                                 static_cast<long long>(shownLines()) - 1);
     const QString text = lineText(static_cast<std::size_t>(line));
     // The column boundary nearest the point: the last one at or left of it, or the next one
     // when that is nearer.
@@ -219,10 +220,10 @@ QString LogView::selectedText() const
 
 void LogView::selectAll()
 {
-    if (shown_ == 0)
+    if (shownLines() == 0)
         return;
     anchor_ = {};
-    caret_ = clamped({shown_ - 1, INT_MAX});
+    caret_ = clamped({shownLines() - 1, INT_MAX});
     viewport()->update();
     updateSelectionClipboard();
 }
@@ -297,11 +298,8 @@ void LogView::paintEvent(QPaintEvent* event)
 
 void LogView::resizeEvent(QResizeEvent* event)
 {
-    const bool follow = followsEnd();
     QAbstractScrollArea::resizeEvent(event);
     updateScrollRange();
-    if (follow)
-        verticalScrollBar()->setValue(verticalScrollBar()->maximum());
 }
 
 void LogView::scrollContentsBy(int, int)
@@ -314,10 +312,7 @@ void LogView::changeEvent(QEvent* event)
     QAbstractScrollArea::changeEvent(event);
     if (event->type() == QEvent::FontChange) {
         lineHeight_ = std::max(1, fontMetrics().lineSpacing());
-        const bool follow = followsEnd();
         updateScrollRange();
-        if (follow)
-            verticalScrollBar()->setValue(verticalScrollBar()->maximum());
         viewport()->update();
     }
 }
@@ -344,8 +339,8 @@ void LogView::ensureCaretVisible()
     else if (caret_.line >= first + page)
         bar->setValue(static_cast<int>(caret_.line - page + 1));
 
-    const QString text = lineText(caret_.line);
-    const int x = fontMetrics().horizontalAdvance(text, std::min(caret_.column, static_cast<int>(text.size())));
+    // The caret's x in the text, unscrolled.
+    const int x = xOf(lineText(caret_.line), caret_.column) - Margin + hOffset_;
     const int room = viewport()->width() - 2 * Margin;
     const int old = hOffset_;
     if (x - hOffset_ > room - SideRoom)
@@ -386,7 +381,7 @@ bool LogView::moveByKey(QKeyEvent* event)
         {K::MoveToEndOfDocument, K::SelectEndOfDocument, 9},
         {K::MoveToPreviousWord, K::SelectPreviousWord, 10}, {K::MoveToNextWord, K::SelectNextWord, 11},
     };
-    if (shown_ == 0)
+    if (shownLines() == 0)
         return false;
     for (const Move& m : moves) {
         const bool extend = event->matches(m.select);
@@ -405,7 +400,7 @@ bool LogView::moveByKey(QKeyEvent* event)
         case 1:
             if (p.column < text.size())
                 ++p.column;
-            else if (p.line + 1 < shown_)
+            else if (p.line + 1 < shownLines())
                 p = {p.line + 1, 0};
             break;
         case 2:
@@ -430,7 +425,7 @@ bool LogView::moveByKey(QKeyEvent* event)
             p = {};
             break;
         case 9:
-            p = {shown_ - 1, INT_MAX};
+            p = {shownLines() - 1, INT_MAX};
             break;
         case 10:
             while (p.column > 0 && !isWordChar(text[p.column - 1]))
@@ -510,7 +505,7 @@ void LogView::mouseReleaseEvent(QMouseEvent* event)
 
 void LogView::mouseDoubleClickEvent(QMouseEvent* event)
 {
-    if (event->button() != Qt::LeftButton || shown_ == 0)
+    if (event->button() != Qt::LeftButton || shownLines() == 0)
         return;
     const Position at = positionAt(event->position().toPoint());
     const QString text = lineText(at.line);
@@ -548,6 +543,6 @@ void LogView::contextMenuEvent(QContextMenuEvent* event)
     copyAction->setEnabled(hasSelection());
     QAction* all = menu.addAction(tr("Select All"), this, &LogView::selectAll);
     all->setShortcut(QKeySequence::SelectAll);
-    all->setEnabled(shown_ > 0);
+    all->setEnabled(shownLines() > 0);
     menu.exec(event->globalPos());
 }

@@ -20,7 +20,8 @@ class LogModel;
 // End, Page Up and Down; Ctrl+A for everything) and copied with Ctrl+C, lines joined by LF.
 // Clearing the model clears the view.
 //
-// The view takes the model's listener. The model may be destroyed before or after the view.
+// The view takes the model's listener and reads the lines from the model whenever it paints, so
+// it must not be used once the model is gone; destroying the two in either order is safe.
 class LogView : public QAbstractScrollArea {
     Q_OBJECT
 public:
@@ -33,11 +34,8 @@ public:
 
     explicit LogView(LogModel& model, QWidget* parent = nullptr);
 
-    // Typing changes nothing; kept to read like the program's other memos.
-    bool isReadOnly() const { return true; }
-
-    // Lines of the model shown so far.
-    std::size_t shownLines() const { return shown_; }
+    // The lines it shows: all of the model's (the scroll bar catches up within a few milliseconds).
+    std::size_t shownLines() const;
     // A line as the view shows it (empty past the end).
     QString lineText(std::size_t line) const;
     // The first line in sight and how many lines fit (the last of them may be cut off).
@@ -79,9 +77,9 @@ private:
     void lineAdded();
     // Brings the scroll bar and the painting up to the model's lines.
     void syncWithModel();
+    // Fits the scroll bar to the lines and the page; a view scrolled to the end stays there.
     void updateScrollRange();
     int pageLines() const;
-    int lineHeight() const { return lineHeight_; }
     Position clamped(Position p) const;
     Position selectionStart() const { return std::min(anchor_, caret_); }
     Position selectionEnd() const { return std::max(anchor_, caret_); }
@@ -97,7 +95,6 @@ private:
     void visibleSpan(const QString& text, int width, int& first, int& end) const;
 
     LogModel& model_;
-    std::size_t shown_ = 0;
     std::size_t syncedLines_ = 0;  // lines the scroll bar and the painting were last brought to
     QBasicTimer syncTimer_;        // runs while added lines wait for that
     int lineHeight_ = 1;
