@@ -1,6 +1,7 @@
 #include "EthPacket.h"
 
 #include "ConversionError.h"
+#include "FrameBytes.h"
 
 #include <charconv>
 
@@ -8,27 +9,20 @@ namespace {
 
 constexpr std::size_t HeaderSize = 12;
 constexpr std::size_t SummedSize = EthPacketSize - 2;   // bytes before the packet sum
-
-char byteChar(unsigned v) { return static_cast<char>(static_cast<unsigned char>(v & 0xFF)); }
-
-unsigned sumOf(std::string_view bytes)
-{
-    unsigned sum = 0;
-    for (const char c : bytes)
-        sum += static_cast<unsigned char>(c);
-    return sum & 0xFF;
-}
+constexpr std::size_t BodyFrame = 6;                    // a body's bytes around its payload
+// FinishEthPacket's limit is the payload limit: a longer payload does not fit the packet.
+static_assert(HeaderSize + EthPayloadMax + BodyFrame == SummedSize);
 
 std::string body(char kind, char second, std::string_view payload)
 {
     std::string b;
-    b.reserve(payload.size() + 6);
+    b.reserve(payload.size() + BodyFrame);
     b.push_back(kind);
     b.push_back(byteChar(static_cast<unsigned>(payload.size() + 2)));
     b.push_back(second);
     b.push_back(0);
     b.append(payload);
-    b.push_back(byteChar(sumOf(std::string_view(b).substr(1))));
+    b.push_back(byteChar(Sum8(std::string_view(b).substr(1))));
     b.push_back(static_cast<char>(0xAA));
     return b;
 }
@@ -36,9 +30,8 @@ std::string body(char kind, char second, std::string_view payload)
 void wrap(std::string& payload, std::string (*build)(std::string_view), const NetNumberBytes& net,
           std::int32_t packetNo)
 {
-    std::string packet;
-    if (payload.size() > EthPayloadMax || !FinishEthPacket(BuildEthHeader(net, packetNo) + build(payload), packet))
-        packet.clear();
+    std::string packet;   // stays empty when the payload does not fit
+    FinishEthPacket(BuildEthHeader(net, packetNo) + build(payload), packet);
     payload = std::move(packet);
 }
 
@@ -59,7 +52,7 @@ bool splitDots(std::string_view text, std::string_view (&parts)[4])
 
 } // namespace
 
-std::string BuildEthHeader(const NetNumberBytes& net, std::int32_t packetNo, std::uint16_t kind)
+std::string BuildEthHeader(const NetNumberBytes& net, std::int32_t packetNo)
 {
     const auto number = static_cast<std::uint32_t>(packetNo);
     std::string h;
@@ -70,9 +63,9 @@ std::string BuildEthHeader(const NetNumberBytes& net, std::int32_t packetNo, std
     h.push_back(0);
     h.push_back(byteChar(number >> 8));
     h.push_back(byteChar(number));
-    h.push_back(byteChar(kind >> 8));
-    h.push_back(byteChar(kind));
-    h.push_back(byteChar(sumOf(h)));
+    h.push_back(0);   // the kind, always 1
+    h.push_back(0x01);
+    h.push_back(byteChar(Sum8(h)));
     h.push_back(0x04);
     return h;
 }
@@ -87,7 +80,7 @@ bool FinishEthPacket(std::string_view bytes, std::string& packet)
         return false;
     std::string p(bytes);
     p.resize(SummedSize, '\0');
-    p.push_back(byteChar(sumOf(p)));
+    p.push_back(byteChar(Sum8(p)));
     p.push_back(0x04);
     packet = std::move(p);
     return true;
@@ -165,22 +158,18 @@ EthReplyCheck CheckEthReply(std::string_view block)
     const auto at = [&](std::size_t i) -> std::uint8_t {
         return i < count ? static_cast<std::uint8_t>(block[i]) : 0;
     };
-    const auto sum = [&](std::size_t from, std::size_t to) {   // bytes from..to, to included
-        unsigned s = 0;
-        for (std::size_t i = from; i <= to && i < count; ++i)
-            s += at(i);
-        return static_cast<std::uint8_t>(s & 0xFF);
-    };
+    // The sum of the bytes before index end (those of them within the block).
+    const auto sumBefore = [&](std::size_t end) { return Sum8(block.substr(0, end)); };
 
     if (at(0) != 0x01) {
         r.lines.emplace_back("Error in START byte of ethernet response...");
         return r;
     }
-    if (sum(0, 18) != at(19)) {
+    if (sumBefore(19) != at(19)) {
         r.lines.emplace_back("Error in header CRC of ethernet response...");
         return r;
     }
-    if (count < 3 || sum(0, count - 3) != at(count - 2)) {
+    if (count < 3 || sumBefore(count - 2) != at(count - 2)) {
         r.lines.emplace_back("Error in packet CRC of ethernet response...");
         return r;
     }

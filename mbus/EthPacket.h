@@ -22,7 +22,7 @@ inline constexpr std::size_t EthPayloadMax = 280;
 
 // The request header: 01, a b c d, 00, the low 16 bits of packetNo high byte first, the kind
 // as two bytes (always 1), the sum of the ten bytes before, 04.
-std::string BuildEthHeader(const NetNumberBytes& net, std::int32_t packetNo, std::uint16_t kind = 1);
+std::string BuildEthHeader(const NetNumberBytes& net, std::int32_t packetNo);
 // A8 LL 10 00 frame sum AA, and A1 LL 00 00 text sum AA; LL = (n + 2) mod 256, the sum over
 // LL to the last payload byte.
 std::string BuildMbusBody(std::string_view frame);

@@ -30,8 +30,10 @@ HexCommand ParseHexCommand(std::string_view text)
             c.error = "Wrong custom hex command, 2 hex digits per byte...";
             return c;
         }
-        const std::string eight = std::string(8 - token.size(), '0') + std::string(token);
-        bytes.push_back(static_cast<char>(HexStrToInt(eight) & 0xFF));
+        unsigned value = 0;   // the digits were checked above
+        for (const char digit : token)
+            value = value * 16 + static_cast<unsigned>(HexDigitValue(digit));
+        bytes.push_back(static_cast<char>(value));
         i = end;
     }
     c.bytes = std::move(bytes);

@@ -1,6 +1,7 @@
 #include "MasterFrames.h"
 
 #include "ConversionError.h"
+#include "FrameBytes.h"
 
 #include <charconv>
 #include <cstdint>
@@ -11,11 +12,6 @@ namespace {
 std::uint8_t low8(int v)
 {
     return static_cast<std::uint8_t>(static_cast<unsigned>(v) & 0xFFu);
-}
-
-char byteChar(unsigned v)
-{
-    return static_cast<char>(v & 0xFFu);
 }
 
 int nibbleOf(char c, bool allowF)
@@ -67,10 +63,7 @@ std::string LongFrame(std::uint8_t c, int a, std::uint8_t ci, const std::string&
     f.push_back(byteChar(low8(a)));
     f.push_back(byteChar(ci));
     f.append(data);
-    unsigned sum = 0;
-    for (std::size_t i = 4; i < f.size(); ++i)
-        sum += static_cast<unsigned char>(f[i]);
-    f.push_back(byteChar(sum));
+    f.push_back(byteChar(Sum8(std::string_view(f).substr(4))));
     f.push_back(0x16);
     return f;
 }

@@ -1,5 +1,6 @@
 #include "ReplyDecoder.h"
 
+#include "FrameBytes.h"
 #include "HexText.h"
 #include "TelegramHeader.h"
 
@@ -18,10 +19,8 @@ DecodedReply DecodeReply(std::string_view reply, bool fullReportMode, char decim
         return out;
 
     const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(reply[i]); };
-    unsigned sum = 0;
-    for (std::size_t i = 4; i <= n - 3; ++i)
-        sum += byte(i);
-    if ((sum & 0xFFu) != byte(n - 2))
+    // The sum from C to the last byte before the checksum.
+    if (Sum8(reply.substr(4, n - 6)) != byte(n - 2))
         out.failures.emplace_back("Wrong CRC");
     if (byte(n - 1) != 0x16)
         out.failures.emplace_back("Wrong STOP byte");
