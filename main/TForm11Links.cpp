@@ -238,7 +238,7 @@ void TForm11::Socket1ClientDisconnect(const std::string& remoteAddress)
 
 void TForm11::applyRxStep(const GatewayRxBlock::Step& step)
 {
-    for (const std::string& line : step.lines)
+    for (const std::string& line : step.reply.lines)
         Log.add(line);
     if (!step.checked)
         return;

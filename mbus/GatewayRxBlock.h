@@ -4,9 +4,7 @@
 
 #include <array>
 #include <cstddef>
-#include <string>
 #include <string_view>
-#include <vector>
 
 // Assembles the 300-byte reply packets of one gateway link from the reads of its socket. Each
 // read (at most 300 bytes) is one step: bytes that would take the block past 300 are
@@ -15,9 +13,9 @@
 class GatewayRxBlock {
 public:
     struct Step {
-        std::vector<std::string> lines;   // the overshoot line, or the reply check's lines
-        bool checked = false;             // a full block was checked
-        EthReplyCheck reply;              // its result when checked
+        bool checked = false;   // a full block was checked
+        // Its result when checked; else only the overshoot line, if any, in reply.lines.
+        EthReplyCheck reply;
     };
 
     // One read of the socket; more than 300 bytes count as one overshooting read.

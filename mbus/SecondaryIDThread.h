@@ -23,7 +23,6 @@ public:
     SecondaryIDThread& operator=(const SecondaryIDThread&) = delete;
 
     void cancel() { cancel_.request_stop(); }
-    std::stop_token stopToken() const { return cancel_.get_token(); }
     // The search has returned (its end step, if any, has run).
     bool finished() const;
     bool waitFinished(std::chrono::milliseconds timeout) const;

@@ -27,21 +27,21 @@ void SetDigit(SearchMask& mask, int position, std::uint8_t value, bool lsbFirst)
     }
 }
 
-std::string CheckingText(const SearchMask& mask)
+std::string MaskDigits(const SearchMask& mask)
 {
-    std::string text = "Checking ";
+    std::string text;
+    text.reserve(8);
     for (int p = 8; p >= 1; --p)
         text += digitChar(mask.digit(p));
-    return text + "...";
+    return text;
 }
+
+std::string CheckingText(const SearchMask& mask) { return "Checking " + MaskDigits(mask) + "..."; }
 
 std::string SelectMaskFrame(const SearchMask& mask)
 {
-    std::string data;
-    for (int k = 0; k < 4; ++k)
-        data += static_cast<char>(mask.digit(2 * k + 2) << 4 | mask.digit(2 * k + 1));
-    data += std::string(4, '\xFF');
-    return LongFrame(0x53, 0xFD, 0x52, data);
+    // The ID select frame with the wildcards as nibble F.
+    return LongFrame(0x53, 0xFD, 0x52, BcdIdBytes(MaskDigits(mask), true) + std::string(4, '\xFF'));
 }
 
 SecondarySearch::SecondarySearch(SecondarySearchHost& host, std::atomic<bool>& stop, bool lsbFirst,
@@ -114,8 +114,8 @@ void SecondarySearch::run()
             break;
         if (!answer->empty() && !readSelected253()) {
             say("Collision");
-            SearchMask deeper = mask;
-            searchNextDigit(first, deeper);
+            // The descent works on the mask itself: the next step sets every digit again.
+            searchNextDigit(first, mask);
         }
         try {
             host_.advanceProgress();

@@ -27,7 +27,9 @@ struct SearchMask {
 // d(p+1)..d8 with lsbFirst, else d(p-1)..d1. A position outside 1..8 changes nothing.
 void SetDigit(SearchMask& mask, int position, std::uint8_t value, bool lsbFirst);
 
-// "Checking " + d8 down to d1 (a wildcard as "F") + "...".
+// d8 down to d1, a wildcard as "F": "1234FFFF".
+std::string MaskDigits(const SearchMask& mask);
+// "Checking " + MaskDigits + "...".
 std::string CheckingText(const SearchMask& mask);
 
 // The 17-byte select frame: 68 0B 0B 68 53 FD 52, the mask least significant byte first

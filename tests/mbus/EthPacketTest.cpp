@@ -234,14 +234,14 @@ TEST(GatewayRxBlockTest, ReadsAreAssembledIntoPacketsAndAnOvershootCostsTheBlock
     GatewayRxBlock::Step step = block.add(packet.substr(150));
     ASSERT_TRUE(step.checked);
     EXPECT_EQ(step.reply.text, "HELLO");
-    EXPECT_EQ(step.lines, (Lines {"Device 10.0.0.7", "Done!"}));
+    EXPECT_EQ(step.reply.lines, (Lines {"Device 10.0.0.7", "Done!"}));
     EXPECT_EQ(block.count(), 0u);
 
     // 200 + 200: the second read would reach 400; both are lost and the block is empty.
-    EXPECT_TRUE(block.add(packet.substr(0, 200)).lines.empty());
+    EXPECT_TRUE(block.add(packet.substr(0, 200)).reply.lines.empty());
     step = block.add(packet.substr(0, 200));
     EXPECT_FALSE(step.checked);
-    EXPECT_EQ(step.lines, Lines {"Wrong byte count in the telegram, 400"});
+    EXPECT_EQ(step.reply.lines, Lines {"Wrong byte count in the telegram, 400"});
     EXPECT_EQ(block.count(), 0u);
     // ... and the next packet is checked as if nothing had happened.
     step = block.add(packet);
@@ -250,7 +250,7 @@ TEST(GatewayRxBlockTest, ReadsAreAssembledIntoPacketsAndAnOvershootCostsTheBlock
 
     // Two packets in a row, a read each; an empty read does nothing.
     EXPECT_TRUE(block.add(packet).checked);
-    EXPECT_TRUE(block.add("").lines.empty());
+    EXPECT_TRUE(block.add("").reply.lines.empty());
     EXPECT_TRUE(block.add(EthReplyPacket {.statusOnly = true}.packet()).checked);
 
     // A cleared block starts afresh: a half packet does not prefix the next one.
