@@ -3,6 +3,7 @@
 #include "AtomicFile.h"
 #include "LanguageTexts.h"
 #include "LocaleTime.h"
+#include "PasswordBox.h"
 #include "PasswordHash.h"
 #include "Prompts.h"
 #include "StringGridView.h"
@@ -35,10 +36,6 @@ const char* const MissingFileText = "Missing account file!\nContact administrato
 const char* const UnsupportedText = "Unsupported character in user name, password or access level";
 
 QString q(std::string_view bytes) { return Text8::toUnicode(bytes); }
-
-// Empties a password box. setText drops the box's undo history, which clear() would keep,
-// with every typed character in it.
-void forget(QLineEdit* edit) { edit->setText(QString()); }
 
 QLabel* label(QWidget* parent, const char* name, const char* text, int x, int y)
 {

@@ -4,6 +4,7 @@
 #include "LanguageTexts.h"
 #include "IniFile.h"
 #include "LocaleTime.h"
+#include "PasswordBox.h"
 #include "PasswordHash.h"
 #include "Prompts.h"
 #include "TForm11.h"
@@ -35,10 +36,6 @@ const char* const LoginFailCaption = "Login fail";
 const char* const MissingFileText = "Missing account file!\nContact administrator";
 
 QString q(std::string_view bytes) { return Text8::toUnicode(bytes); }
-
-// Empties a password box. setText drops the box's undo history, which clear() would keep,
-// with every typed character in it.
-void forget(QLineEdit* edit) { edit->setText(QString()); }
 
 QLineEdit* lineEdit(QWidget* parent, const char* name, const QRect& place)
 {
