@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <span>
 
 namespace {
 
@@ -114,9 +115,7 @@ PexorImport PexorImportRows(const std::vector<std::string>& lines, std::string_v
 {
     PexorImport import;
     const std::size_t rows = std::min(lines.size(), static_cast<std::size_t>(MaxDataRows));
-    import.rows.reserve(rows);
-    for (std::size_t k = 0; k < rows; ++k)
-        import.rows.push_back(csvRowCells(lines[k], PexorColumns, separator, CsvDisplayFieldSlots));
+    import.rows = csvRows(std::span(lines).first(rows), PexorColumns, separator, CsvDisplayFieldSlots);
     import.tooMany = lines.size() > rows;
     return import;
 }

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "ReadingTexts.h"
-
 #include <optional>
 #include <string>
 #include <string_view>
@@ -80,10 +78,6 @@ bool FactorFits(std::string_view text);
 // The address cell of a ticked row.
 enum class AddressCheck { Good, Empty, Bad };
 AddressCheck CheckDeviceAddress(std::string_view a);
-
-// The caption of the write button while a write runs; LanguageTexts.h gives the one of
-// the language when none runs.
-inline constexpr char WriteTableStopCaption[] = "Stop writing table in display";
 
 // --- decoded replies into the tables ---
 // Every data row of the display table whose address cell equals the address exactly, and

@@ -2,13 +2,13 @@
 
 #include "DisplayCommands.h"
 
-#include <array>
+#include <span>
 
 namespace {
 
-std::optional<int> codeOf(std::string_view text, const std::string_view* names, std::size_t count)
+std::optional<int> codeOf(std::string_view text, std::span<const std::string_view> names)
 {
-    for (std::size_t i = 0; i < count; ++i)
+    for (std::size_t i = 0; i < names.size(); ++i)
         if (text == names[i])
             return static_cast<int>(i);
     return std::nullopt;
@@ -31,24 +31,22 @@ std::string GatewaySetCommand(std::string_view key, std::string_view value)
 
 std::optional<int> SpeedCode(std::string_view text)
 {
-    static constexpr std::array<std::string_view, 7> names {"300", "1200", "2400", "4800", "9600", "19200", "38400"};
-    return codeOf(text, names.data(), names.size());
+    return codeOf(text, GatewaySpeedNames);
 }
 
 std::optional<int> ParityCode(std::string_view text)
 {
-    static constexpr std::array<std::string_view, 3> names {"Even", "Odd", "None"};
-    return codeOf(text, names.data(), names.size());
+    return codeOf(text, GatewayParityNames);
 }
 
 std::string GatewayDateCommand(int day, int month, int year)
 {
-    return "SET DATE=" + TwoDigits(day) + "," + TwoDigits(month) + "," + TwoDigits(CommandYear(year));
+    return GatewaySetCommand("DATE", TwoDigits(day) + "," + TwoDigits(month) + "," + TwoDigits(CommandYear(year)));
 }
 
 std::string GatewayTimeCommand(int hour, int minute)
 {
-    return "SET TIME=" + TwoDigits(hour) + "," + TwoDigits(minute);
+    return GatewaySetCommand("TIME", TwoDigits(hour) + "," + TwoDigits(minute));
 }
 
 bool QuotableValue(std::string_view value)
@@ -69,14 +67,14 @@ GatewayRequest SerialPortRequest(std::string_view speed, std::string_view parity
     const std::optional<int> p = ParityCode(parity);
     if (!p)
         return refuse("Wrong parity, skipping...");
-    return send("SET COM2=" + std::to_string(*s) + "," + std::to_string(*p));
+    return send(GatewaySetCommand("COM2", std::to_string(*s) + "," + std::to_string(*p)));
 }
 
 GatewayRequest DueDateRequest(std::optional<int> day, std::optional<int> hour, std::optional<int> minute)
 {
     if (!day || !hour || !minute)
         return refuse("Wrong readout time, skipping...");
-    return send("SET DUED=" + TwoDigits(*day) + "/" + TwoDigits(*hour) + "/" + TwoDigits(*minute));
+    return send(GatewaySetCommand("DUED", TwoDigits(*day) + "/" + TwoDigits(*hour) + "/" + TwoDigits(*minute)));
 }
 
 GatewayRequest TwoDigitRequest(std::string_view key, std::optional<int> value, int largest)

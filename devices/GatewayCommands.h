@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -11,8 +12,13 @@
 // "SET " + key + "=" + value.
 std::string GatewaySetCommand(std::string_view key, std::string_view value);
 
-// The codes of "SET COM2=": the speed names "300" .. "38400" give 0 .. 6, the parity names
-// "Even", "Odd", "None" give 0, 1, 2. Only the exact name counts (case, blanks).
+// The speed and parity names of the gateway's second serial port, in the order of their codes.
+inline constexpr std::array<std::string_view, 7> GatewaySpeedNames {"300", "1200", "2400", "4800", "9600", "19200",
+                                                                    "38400"};
+inline constexpr std::array<std::string_view, 3> GatewayParityNames {"Even", "Odd", "None"};
+
+// The codes of "SET COM2=": a name's place in GatewaySpeedNames (0 .. 6) or GatewayParityNames
+// (0 .. 2). Only the exact name counts (case, blanks).
 std::optional<int> SpeedCode(std::string_view text);
 std::optional<int> ParityCode(std::string_view text);
 

@@ -108,7 +108,10 @@ void TForm11::buildDisplayPage()
         ticks->addWidget(b);
     rows->addLayout(ticks);
     buildDisplayWrite(rows);
-    buildDisplayCommands(rows, ticks);
+    buildDisplayCommands(rows);
+    // The sort buttons close the row of the ticks.
+    ticks->addWidget(BitBtn15);
+    ticks->addWidget(BitBtn16);
     ticks->addStretch(1);
 
     GroupBox3 = new QGroupBox("   General info   ", TabSheet3);

@@ -19,7 +19,7 @@
 
 #include <exception>
 
-void TForm11::buildDisplayCommands(QBoxLayout* rows, QBoxLayout* sortRow)
+void TForm11::buildDisplayCommands(QBoxLayout* rows)
 {
     auto* line = new QHBoxLayout;
     BitBtn11 = button(TabSheet3, "BitBtn11", "Date and Time");
@@ -27,9 +27,7 @@ void TForm11::buildDisplayCommands(QBoxLayout* rows, QBoxLayout* sortRow)
     BitBtn12->hide();
     Label32 = new QLabel("Set display refresh time", TabSheet3);
     Label32->setObjectName("Label32");
-    UD_pexor_refresh = new UpDownEdit(TabSheet3, "UD_pexor_refresh", "Edit_pexor_refresh", 4, 12, true);
-    UD_pexor_refresh->setValue(4);
-    UD_pexor_refresh->setFixedWidth(60);
+    UD_pexor_refresh = upDown(TabSheet3, "UD_pexor_refresh", "Edit_pexor_refresh", 4, 12, true, 60);
     Edit_pexor_refresh = UD_pexor_refresh->edit();
     Edit_pexor_refresh->setMaxLength(2);
     Butt_pexor_refresh = button(TabSheet3, "Butt_pexor_refresh", "Set Refresh time");
@@ -47,8 +45,6 @@ void TForm11::buildDisplayCommands(QBoxLayout* rows, QBoxLayout* sortRow)
         line->addWidget(w);
     line->addStretch(1);
     rows->addLayout(line);
-    sortRow->addWidget(BitBtn15);
-    sortRow->addWidget(BitBtn16);
 
     connectClicked(BitBtn11, &TForm11::BitBtn11Click);
     connectClicked(BitBtn12, &TForm11::BitBtn12Click);

@@ -85,8 +85,7 @@ bool TForm11::ReadPexorAddresses()
     const std::size_t first = Log.count();
     if (!reply.empty())
         Log.add(reply);
-    Link.LanxpReplyText.clear();
-    Link.EthReplyText.clear();
+    clearReplyTexts();
     // An empty reply decodes nothing: an older list in the log is not this display's answer.
     if (Log.count() < 2 || reply.empty())
         return false;
@@ -178,8 +177,7 @@ TForm11::DisplayReply TForm11::askTableQuestion(const std::string& address, int 
     reply.first = Log.count();
     if (entry || !reply.text.empty())
         Log.add(reply.text);
-    Link.LanxpReplyText.clear();
-    Link.EthReplyText.clear();
+    clearReplyTexts();
     return reply;
 }
 

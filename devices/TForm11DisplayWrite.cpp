@@ -107,15 +107,6 @@ int tickedFrom(const TForm11& form, int row, int rowCount)
     return row;
 }
 
-// What an earlier exchange left in the reply texts (the last answer of "Get info" or of a
-// custom command on the module) is not an answer to this run: "Active devices: 1-2" would
-// pass for the activation of the first row.
-void dropEarlierReplies(TForm11& form)
-{
-    form.Link.EthReplyText.clear();
-    form.Link.LanxpReplyText.clear();
-}
-
 } // namespace
 
 // --- starts and the stop ---
@@ -135,7 +126,10 @@ void TForm11::Butt_pexor_setClick()
     const int first = tickedFrom(*this, 1, grid.RowCount());
     if (first >= grid.RowCount() || !PrepareLink())
         return;
-    dropEarlierReplies(*this);
+    // What an earlier exchange left in the reply texts (the last answer of "Get info" or of a
+    // custom command on the module) is not an answer to this run: "Active devices: 1-2" would
+    // pass for the activation of the first row. The delete and zero runs start so as well.
+    clearReplyTexts();
     Check_pexor_delete->setChecked(false);
     Check_pexor_delp->setChecked(false);
     for (QCheckBox* step : {Check_pexor_active, Check_pexor_unit, Check_pexor_multiplier, Check_pexor_divider,
@@ -176,7 +170,7 @@ void TForm11::Butt_pexor_deleteClick()
     const int first = tickedFrom(*this, 1, grid.RowCount());
     if (first >= grid.RowCount() || !PrepareLink())
         return;
-    dropEarlierReplies(*this);
+    clearReplyTexts();
     for (QCheckBox* step : {Check_pexor_active, Check_pexor_unit, Check_pexor_multiplier, Check_pexor_divider,
                             Check_pexor_initial, Check_pexor_initial_P1, Check_pexor_initial_P2,
                             Check_pexor_second_main, Check_pexor_user, Check_pexor_text, Check_pexor_delp})
@@ -201,7 +195,7 @@ void TForm11::Butt_pexor_delpClick()
     const StringGrid& grid = Grid_pexor->grid();
     if (tickedFrom(*this, 1, grid.RowCount()) >= grid.RowCount() || !PrepareLink())
         return;
-    dropEarlierReplies(*this);
+    clearReplyTexts();
     for (QCheckBox* step : {Check_pexor_active, Check_pexor_unit, Check_pexor_multiplier, Check_pexor_divider,
                             Check_pexor_initial, Check_pexor_initial_P1, Check_pexor_initial_P2,
                             Check_pexor_second_main, Check_pexor_user, Check_pexor_text, Check_pexor_delete})
@@ -357,13 +351,7 @@ void TForm11::AdvancePexorWriteStep()
     }
     if (currentPexorStep())
         return;
-    Timer_pexor->stop();
-    Butt_pexor_set->setText(Text8::toUnicode(WriteTableButtonCaption(TickedLanguage(), EncodingName)));
-    Butt_pexor_set->setEnabled(true);
-    setPexorRunEnabled(true);
+    // The last step is done: the run ends as a stopped one does.
     Butt_pexor_info->setEnabled(true);
-    progress_->show(false);
-    progress_->setPosition(0);
-    WriteTableActive = false;
-    ReleaseLink();
+    stopPexorRun();
 }

@@ -26,8 +26,6 @@ namespace {
 
 const char* const OnlyRs232 = "Setting of Tovek-2 or Sarnel-1A is only RS-232!";
 
-std::string textOf(const QLineEdit* edit) { return Text8::fromUnicode(edit->text()); }
-
 // The request of a text edit whose value goes between double quotes. A character that
 // Windows-1250 lacks would go out as "?", a value other than the one typed: refused.
 GatewayRequest quotedRequest(const QLineEdit* edit, std::string_view key, bool zeroDeletes)
@@ -59,11 +57,15 @@ bool TForm11::gatewayGate()
     return false;
 }
 
+bool TForm11::gatewayReplyRunning() const
+{
+    return gatewayReply_ && Timer_free_command->isActive();
+}
+
 bool TForm11::startGatewayExchange()
 {
     // A gateway command's running reply display takes the next command's answer as well.
-    const bool ownDisplay = gatewayReply_ && Timer_free_command->isActive();
-    if (linkBusy(ownDisplay ? Timer_free_command : nullptr)) {
+    if (linkBusy(gatewayReplyRunning() ? Timer_free_command : nullptr)) {
         refuseWhileBusy();
         return false;
     }
@@ -85,8 +87,8 @@ void TForm11::writeGateway(const std::string& text, const std::string& logLine, 
     if (!written) {
         Log.add("Can not write to COM port - " + (logLine.empty() ? text : logLine));
         // The exchange ends here; a line that took nothing is of no use to the next one.
-        if (!(gatewayReply_ && Timer_free_command->isActive()))
-            releaseGatewayPort();
+        if (!gatewayReplyRunning())
+            releaseComPort();
         return;
     }
     if (replyDisplay) {
@@ -94,7 +96,7 @@ void TForm11::writeGateway(const std::string& text, const std::string& logLine, 
         // A display that runs already keeps its time: a new interval would restart it.
         if (!Timer_free_command->isActive())
             enableReplyTimer();
-    } else if (TovekServerTicked() && !(gatewayReply_ && Timer_free_command->isActive())) {
+    } else if (TovekServerTicked() && !gatewayReplyRunning()) {
         // Nothing else closes the serial port while the gateway server is the link.
         closeGatewayPortAfterDrain(text.size());
     }
@@ -102,6 +104,8 @@ void TForm11::writeGateway(const std::string& text, const std::string& logLine, 
 
 void TForm11::sendGatewayRequest(const GatewayRequest& request, const char* logLine, bool replyDisplay)
 {
+    if (!gatewayGate())
+        return;
     if (!request.refusal.empty()) {
         Log.add(request.refusal);
         return;
@@ -109,17 +113,6 @@ void TForm11::sendGatewayRequest(const GatewayRequest& request, const char* logL
     if (request.command.empty() || !startGatewayExchange())
         return;
     writeGateway(request.command, logLine, replyDisplay);
-}
-
-void TForm11::releaseGatewayPort()
-{
-    try {
-        Comm1.PurgeReadWrite();
-    } catch (const std::exception&) {
-        // A line that cannot be purged (hung up) is closed all the same.
-    }
-    if (PortOpen)
-        ToggleComPort();
 }
 
 void TForm11::closeGatewayPortAfterDrain(std::size_t bytes)
@@ -168,7 +161,7 @@ bool TForm11::ShowGatewayReply()
     }
     Timer_free_command->stop();
     Link.FullReportMode = false;
-    releaseGatewayPort();   // the network links stay as they are
+    releaseComPort();   // the network links stay as they are
     return true;
 }
 
@@ -196,12 +189,14 @@ void TForm11::SendGatewayCommand(const std::string& text)
 
 // --- the address buttons ---
 
-void TForm11::sendAddress(const QLineEdit* edit, const char* key, const char* logText)
+bool TForm11::sendAddress(const QLineEdit* edit, const std::string& key, const std::string& logText)
 {
     try {
-        SendGatewaySet(textOf(edit), key, logText);
+        SendGatewaySet(Text8::fromUnicode(edit->text()), key, logText);
+        return true;
     } catch (const ConversionError& e) {
         prompts_.message(this, Prompts::Icon::Error, "Ferolt", e.what());
+        return false;
     }
 }
 
@@ -226,12 +221,8 @@ void TForm11::Butt_tovek2_op1Click()
         if (!boxes[i]->isChecked())
             continue;
         const std::string n = std::to_string(i + 1);
-        try {
-            SendGatewaySet(textOf(Edit_op1_ip), "IPO" + n, "Setting IP Op #" + n + "...");
-        } catch (const ConversionError& e) {
-            prompts_.message(this, Prompts::Icon::Error, "Ferolt", e.what());
+        if (!sendAddress(Edit_op1_ip, "IPO" + n, "Setting IP Op #" + n + "..."))
             return;
-        }
     }
 }
 
@@ -239,8 +230,6 @@ void TForm11::Butt_tovek2_op1Click()
 
 void TForm11::Butt_DDTClick()
 {
-    if (!gatewayGate())
-        return;
     sendGatewayRequest(SerialPortRequest(Text8::fromUnicode(Combo_com2_speed->currentText()),
                                          Text8::fromUnicode(Combo_com2_parity->currentText())),
                        "Changing Tovek-2 serial port settings...", true);
@@ -248,47 +237,35 @@ void TForm11::Butt_DDTClick()
 
 void TForm11::Butt_OHAClick()
 {
-    if (!gatewayGate())
-        return;
     sendGatewayRequest(DueDateRequest(positionOf(UD_day), positionOf(UD_hour), positionOf(UD_minute)),
                        "Changing automatic readout time...", true);
 }
 
 void TForm11::Butt_TXGClick()
 {
-    if (!gatewayGate())
-        return;
     sendGatewayRequest(TwoDigitRequest("RETN", positionOf(UD_retries), 16),
                        "Changing retry number for connection to server...", true);
 }
 
 void TForm11::Butt_RXGClick()
 {
-    if (!gatewayGate())
-        return;
     sendGatewayRequest(TwoDigitRequest("RETI", positionOf(UD_retry_timeout), 50), "Changing Tovek-2 retry timeout...",
                        true);
 }
 
 void TForm11::Butt_DPPClick()
 {
-    if (!gatewayGate())
-        return;
     sendGatewayRequest(TwoDigitRequest("PITO", positionOf(UD_ping), 48), "Changing ping server timeout...", true);
 }
 
 void TForm11::Butt_tovek_mbus_responseClick()
 {
-    if (!gatewayGate())
-        return;
     sendGatewayRequest(TwoDigitRequest("NETO", positionOf(UD_tovek_mbus), 25),
                        "Changing Tovek-2 m-bus response timeout...", true);
 }
 
 void TForm11::Butt_eth_dateClick()
 {
-    if (!gatewayGate())
-        return;
     const LocalDateTime now = clock_.now();
     sendGatewayRequest({{}, GatewayDateCommand(now.day, now.month, now.year)}, "Setting date of Tovek-2...", true);
 }
@@ -304,39 +281,30 @@ void TForm11::Butt_eth_timeClick()
 
 void TForm11::Butt_apnClick()
 {
-    if (!gatewayGate())
-        return;
     sendGatewayRequest(quotedRequest(Edit_apn, "APNM", false), "Setting Access point of GPRS connection...",
                        false);
 }
 
 void TForm11::Butt_phone_numberClick()
 {
-    if (!gatewayGate())
-        return;
     sendGatewayRequest(quotedRequest(Edit_phone_number, "PHON", true),
                        "Setting phone number for GPRS connection...", false);
 }
 
 void TForm11::Butt_gprs_pinClick()
 {
-    if (!gatewayGate())
-        return;
-    sendGatewayRequest(PinRequest(textOf(Edit_gprs_pin)), "Changing PIN code for GPRS connection...", true);
+    sendGatewayRequest(PinRequest(Text8::fromUnicode(Edit_gprs_pin->text())),
+                       "Changing PIN code for GPRS connection...", true);
 }
 
 void TForm11::Butt_gprs_userClick()
 {
-    if (!gatewayGate())
-        return;
     sendGatewayRequest(quotedRequest(Edit_gprs_username, "USER", true),
                        "Changing username for GPRS connection...", true);
 }
 
 void TForm11::Butt_gprs_passClick()
 {
-    if (!gatewayGate())
-        return;
     sendGatewayRequest(quotedRequest(Edit_gprs_pass, "PASS", true),
                        "Changing password for GPRS connection...", true);
 }

@@ -2,7 +2,7 @@
 // changes, the model switch, the operator boxes and the key filters. The tab stays hidden.
 #include "TForm11.h"
 
-#include "InsertionLimit.h"
+#include "GatewayCommands.h"
 #include "MainWindowControls.h"
 #include "UpDownEdit.h"
 
@@ -16,9 +16,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include <algorithm>
 #include <array>
-#include <exception>
+#include <span>
+#include <string_view>
 
 namespace {
 
@@ -26,13 +26,16 @@ const QString Digits = QStringLiteral("0123456789");
 const QString DigitsAndDot = QStringLiteral("0123456789.");
 constexpr int AddressLength = 15;
 
-// What the user types or pastes is judged against the limit and the allowed characters.
-QComboBox* combo(QWidget* parent, const char* name, const QStringList& items)
+// An editable list of names that starts with none chosen: a name may also be typed.
+QComboBox* combo(QWidget* parent, const char* name, std::span<const std::string_view> names)
 {
     auto* c = new QComboBox(parent);
     c->setObjectName(name);
     c->setEditable(true);
     c->setInsertPolicy(QComboBox::NoInsert);
+    QStringList items;
+    for (const std::string_view n : names)
+        items << QString::fromLatin1(n.data(), static_cast<qsizetype>(n.size()));
     c->addItems(items);
     c->setCurrentIndex(-1);
     c->clearEditText();
@@ -40,14 +43,8 @@ QComboBox* combo(QWidget* parent, const char* name, const QStringList& items)
     return c;
 }
 
-// An up-down with a read-only edit, at its lower bound.
-UpDownEdit* upDown(QWidget* parent, const char* udName, const char* editName, int minimum, int maximum)
-{
-    auto* ud = new UpDownEdit(parent, udName, editName, minimum, maximum, true);
-    ud->setValue(minimum);
-    ud->setFixedWidth(56);
-    return ud;
-}
+// The page's up-downs: read-only edits, the arrows set the value.
+constexpr int UpDownWidth = 56;
 
 } // namespace
 
@@ -55,8 +52,10 @@ void TForm11::buildGatewayPage()
 {
     auto* page = new QVBoxLayout(TabSheet2);
     auto* top = new QHBoxLayout;
-    Check_sarnel = checkBox(TabSheet2, "Check_sarnel");
-    Check_tovek2 = checkBox(TabSheet2, "Check_tovek2");
+    // The model names and the operator numbers are the same in every language; the language
+    // routine gives the other captions.
+    Check_sarnel = checkBox(TabSheet2, "Check_sarnel", "Sarnel");
+    Check_tovek2 = checkBox(TabSheet2, "Check_tovek2", "Tovek");
     Butt_eth_main = button(TabSheet2, "Butt_eth_main");
     Butt_eth_service = button(TabSheet2, "Butt_eth_service");
     Butt_eth_conn = button(TabSheet2, "Butt_eth_conn");
@@ -96,7 +95,6 @@ void TForm11::buildGatewayPage()
                            Butt_tovek_mbus_response})
         b->setFixedWidth(64);
 
-    GatewayPageFixedTexts();
     connectGatewayPage();
 }
 
@@ -104,46 +102,46 @@ void TForm11::buildGatewayAddresses(QWidget* g)
 {
     auto* grid = new QGridLayout(g);
     grid->setVerticalSpacing(4);
-    // One row: the label, the edit and its "Set" button, at column col of the grid.
-    const auto row = [grid](int r, int col, QLabel* l, QWidget* edit, QPushButton* set) {
-        grid->addWidget(l, r, col);
-        grid->addWidget(edit, r, col + 1);
-        grid->addWidget(set, r, col + 2);
+    // One row: the label, the edit and its "Set" button.
+    const auto row = [grid](int r, QLabel* l, QWidget* edit, QPushButton* set) {
+        grid->addWidget(l, r, 0);
+        grid->addWidget(edit, r, 1);
+        grid->addWidget(set, r, 2);
     };
 
     Label14 = label(g, "Label14");
     Edit_own_ip = lineEdit(g, "Edit_own_ip", AddressLength, DigitsAndDot);
     Butt_CMT = button(g, "Butt_CMT");
-    row(0, 0, Label14, Edit_own_ip, Butt_CMT);
+    row(0, Label14, Edit_own_ip, Butt_CMT);
     Label3 = label(g, "Label3");
     Edit_mask_ip = lineEdit(g, "Edit_mask_ip", AddressLength, DigitsAndDot);
     Butt_CET = button(g, "Butt_CET");
-    row(1, 0, Label3, Edit_mask_ip, Butt_CET);
+    row(1, Label3, Edit_mask_ip, Butt_CET);
     Label19 = label(g, "Label19");
     Edit_gw_ip = lineEdit(g, "Edit_gw_ip", AddressLength, DigitsAndDot);
     Butt_MET = button(g, "Butt_MET");
-    row(2, 0, Label19, Edit_gw_ip, Butt_MET);
+    row(2, Label19, Edit_gw_ip, Butt_MET);
     Label16 = label(g, "Label16");
     Edit_network = lineEdit(g, "Edit_network", AddressLength, DigitsAndDot);
     Butt_tovek_nn = button(g, "Butt_tovek_nn");
-    row(3, 0, Label16, Edit_network, Butt_tovek_nn);
+    row(3, Label16, Edit_network, Butt_tovek_nn);
     Label15 = label(g, "Label15");
     Edit_man_ip = lineEdit(g, "Edit_man_ip", AddressLength, DigitsAndDot);
     Butt_tovek_manip = button(g, "Butt_tovek_manip");
-    row(4, 0, Label15, Edit_man_ip, Butt_tovek_manip);
+    row(4, Label15, Edit_man_ip, Butt_tovek_manip);
     Label26 = label(g, "Label26");
     Edit_control_ip = lineEdit(g, "Edit_control_ip", AddressLength, DigitsAndDot);
     Butt_tovek2_conip = button(g, "Butt_tovek2_conip");
-    row(5, 0, Label26, Edit_control_ip, Butt_tovek2_conip);
+    row(5, Label26, Edit_control_ip, Butt_tovek2_conip);
     Label17 = label(g, "Label17");
     Edit_op1_ip = lineEdit(g, "Edit_op1_ip", AddressLength, DigitsAndDot);
     Butt_tovek2_op1 = button(g, "Butt_tovek2_op1");
-    row(6, 0, Label17, Edit_op1_ip, Butt_tovek2_op1);
+    row(6, Label17, Edit_op1_ip, Butt_tovek2_op1);
     auto* operators = new QHBoxLayout;
-    Check_op1 = checkBox(g, "Check_op1");
-    Check_op2 = checkBox(g, "Check_op2");
-    Check_op3 = checkBox(g, "Check_op3");
-    Check_op4 = checkBox(g, "Check_op4");
+    Check_op1 = checkBox(g, "Check_op1", "#1");
+    Check_op2 = checkBox(g, "Check_op2", "#2");
+    Check_op3 = checkBox(g, "Check_op3", "#3");
+    Check_op4 = checkBox(g, "Check_op4", "#4");
     for (QCheckBox* c : {Check_op1, Check_op2, Check_op3, Check_op4})
         operators->addWidget(c);
     operators->addStretch(1);
@@ -154,24 +152,24 @@ void TForm11::buildGatewayAddresses(QWidget* g)
     Label2 = label(g, "Label2");
     Edit_gprs_pin = lineEdit(g, "Edit_gprs_pin", 4, Digits);
     Butt_gprs_pin = button(g, "Butt_gprs_pin");
-    row(8, 0, Label2, Edit_gprs_pin, Butt_gprs_pin);
+    row(8, Label2, Edit_gprs_pin, Butt_gprs_pin);
     Label9 = label(g, "Label9");
     Edit_gprs_username = lineEdit(g, "Edit_gprs_username", 19);
     Butt_gprs_user = button(g, "Butt_gprs_user");
-    row(9, 0, Label9, Edit_gprs_username, Butt_gprs_user);
+    row(9, Label9, Edit_gprs_username, Butt_gprs_user);
     Label11 = label(g, "Label11");
     Edit_gprs_pass = lineEdit(g, "Edit_gprs_pass", 19);
     Butt_gprs_pass = button(g, "Butt_gprs_pass");
-    row(10, 0, Label11, Edit_gprs_pass, Butt_gprs_pass);
+    row(10, Label11, Edit_gprs_pass, Butt_gprs_pass);
     Label18 = label(g, "Label18");
     Edit_apn = lineEdit(g, "Edit_apn", 27);
     Butt_apn = button(g, "Butt_apn");
-    row(11, 0, Label18, Edit_apn, Butt_apn);
+    row(11, Label18, Edit_apn, Butt_apn);
     Label27 = label(g, "Label27");
     Edit_phone_number = lineEdit(g, "Edit_phone_number", 20);
     Butt_phone_number = button(g, "Butt_phone_number");
-    row(12, 0, Label27, Edit_phone_number, Butt_phone_number);
-    Butt_saveall = button(g, "Butt_saveall");
+    row(12, Label27, Edit_phone_number, Butt_phone_number);
+    Butt_saveall = button(g, "Butt_saveall", "Set All");
     Butt_saveall->hide();
     grid->addWidget(Butt_saveall, 13, 2);
     grid->setColumnStretch(3, 1);
@@ -183,9 +181,9 @@ void TForm11::buildGatewayOptions(QWidget* g)
     auto* grid = new QGridLayout(g);
     grid->setVerticalSpacing(4);
     Label29 = label(g, "Label29");
-    Combo_com2_speed = combo(g, "Combo_com2_speed", {"300", "1200", "2400", "4800", "9600", "19200", "38400"});
+    Combo_com2_speed = combo(g, "Combo_com2_speed", GatewaySpeedNames);
     Label21 = label(g, "Label21");
-    Combo_com2_parity = combo(g, "Combo_com2_parity", {"Even", "Odd", "None"});
+    Combo_com2_parity = combo(g, "Combo_com2_parity", GatewayParityNames);
     Butt_DDT = button(g, "Butt_DDT");
     grid->addWidget(Label29, 0, 0);
     grid->addWidget(Combo_com2_speed, 0, 1);
@@ -197,13 +195,13 @@ void TForm11::buildGatewayOptions(QWidget* g)
     grid->addWidget(Label20, 2, 0, 1, 2);
     auto* due = new QHBoxLayout;
     Label25 = label(g, "Label25");
-    UD_day = upDown(g, "UD_day", "Edit_day", 1, 31);
+    UD_day = upDown(g, "UD_day", "Edit_day", 1, 31, true, UpDownWidth);
     Edit_day = UD_day->edit();
     Label30 = label(g, "Label30");
-    UD_hour = upDown(g, "UD_hour", "Edit_hour", 0, 23);
+    UD_hour = upDown(g, "UD_hour", "Edit_hour", 0, 23, true, UpDownWidth);
     Edit_hour = UD_hour->edit();
     Label31 = label(g, "Label31");
-    UD_minute = upDown(g, "UD_minute", "Edit_minute", 0, 59);
+    UD_minute = upDown(g, "UD_minute", "Edit_minute", 0, 59, true, UpDownWidth);
     Edit_minute = UD_minute->edit();
     due->setSpacing(6);
     for (QWidget* w : std::initializer_list<QWidget*> {Label25, UD_day, Label30, UD_hour, Label31, UD_minute}) {
@@ -222,22 +220,22 @@ void TForm11::buildGatewayOptions(QWidget* g)
         grid->addWidget(set, r, 2);
     };
     Label22 = label(g, "Label22");
-    UD_retries = upDown(g, "UD_retries", "Edit_retries", 1, 16);
+    UD_retries = upDown(g, "UD_retries", "Edit_retries", 1, 16, true, UpDownWidth);
     Edit_retries = UD_retries->edit();
     Butt_TXG = button(g, "Butt_TXG");
     row(4, Label22, UD_retries, Butt_TXG);
     Label24 = label(g, "Label24");
-    UD_retry_timeout = upDown(g, "UD_retry_timeout", "Edit_retry_timeout", 1, 50);
+    UD_retry_timeout = upDown(g, "UD_retry_timeout", "Edit_retry_timeout", 1, 50, true, UpDownWidth);
     Edit_retry_timeout = UD_retry_timeout->edit();
     Butt_RXG = button(g, "Butt_RXG");
     row(5, Label24, UD_retry_timeout, Butt_RXG);
     Label23 = label(g, "Label23");
-    UD_ping = upDown(g, "UD_ping", "Edit_ping", 1, 48);
+    UD_ping = upDown(g, "UD_ping", "Edit_ping", 1, 48, true, UpDownWidth);
     Edit_ping = UD_ping->edit();
     Butt_DPP = button(g, "Butt_DPP");
     row(6, Label23, UD_ping, Butt_DPP);
     Label28 = label(g, "Label28");
-    UD_tovek_mbus = upDown(g, "UD_tovek_mbus", "Edit_tovek_mbus_response", 3, 25);
+    UD_tovek_mbus = upDown(g, "UD_tovek_mbus", "Edit_tovek_mbus_response", 3, 25, true, UpDownWidth);
     Edit_tovek_mbus_response = UD_tovek_mbus->edit();
     Butt_tovek_mbus_response = button(g, "Butt_tovek_mbus_response");
     row(7, Label28, UD_tovek_mbus, Butt_tovek_mbus_response);
@@ -254,18 +252,6 @@ void TForm11::buildGatewayOptions(QWidget* g)
     grid->addLayout(buttons, 8, 0, 1, 3);
     grid->setColumnStretch(0, 1);
     grid->setRowStretch(9, 1);
-}
-
-void TForm11::GatewayPageFixedTexts()
-{
-    // The captions that are the same in every language; the language routine gives the rest.
-    Check_sarnel->setText("Sarnel");
-    Check_tovek2->setText("Tovek");
-    Check_op1->setText("#1");
-    Check_op2->setText("#2");
-    Check_op3->setText("#3");
-    Check_op4->setText("#4");
-    Butt_saveall->setText("Set All");
 }
 
 void TForm11::connectGatewayPage()
@@ -324,10 +310,9 @@ void TForm11::Check_tovek2Click()
 
 void TForm11::setModelLayout(bool sarnel)
 {
-    // The Ethernet model's own controls, and the GPRS model's.
-    for (QWidget* w : std::initializer_list<QWidget*> {Edit_own_ip, Butt_CMT, Edit_mask_ip, Butt_CET, Edit_retries,
-                                                       UD_retries, Butt_TXG, Edit_retry_timeout, UD_retry_timeout,
-                                                       Butt_RXG})
+    // The Ethernet model's own controls, and the GPRS model's. An up-down's edit follows its box.
+    for (QWidget* w : std::initializer_list<QWidget*> {Edit_own_ip, Butt_CMT, Edit_mask_ip, Butt_CET, UD_retries,
+                                                       Butt_TXG, UD_retry_timeout, Butt_RXG})
         w->setEnabled(!sarnel);
     for (QWidget* w : std::initializer_list<QWidget*> {Edit_gprs_pin, Butt_gprs_pin, Edit_gprs_username,
                                                        Butt_gprs_user, Edit_gprs_pass, Butt_gprs_pass, Edit_apn,
@@ -338,10 +323,12 @@ void TForm11::setModelLayout(bool sarnel)
 
 void TForm11::Check_opClick(int number)
 {
+    // A ticked box unticks the other three.
     const std::array<QCheckBox*, 4> boxes {Check_op1, Check_op2, Check_op3, Check_op4};
-    if (number < 1 || number > 4 || !boxes[static_cast<std::size_t>(number - 1)]->isChecked())
+    QCheckBox* const ticked = boxes[static_cast<std::size_t>(number - 1)];
+    if (!ticked->isChecked())
         return;
-    for (int i = 1; i <= 4; ++i)
-        if (i != number)
-            boxes[static_cast<std::size_t>(i - 1)]->setChecked(false);
+    for (QCheckBox* c : boxes)
+        if (c != ticked)
+            c->setChecked(false);
 }

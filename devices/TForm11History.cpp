@@ -105,8 +105,7 @@ void TForm11::historyRead()
         return;
     // What an earlier exchange left in the reply texts (a custom command's answer on the
     // module) is not the first question's answer: it would join it and name its month.
-    Link.LanxpReplyText.clear();
-    Link.EthReplyText.clear();
+    clearReplyTexts();
     const StringGrid& readings = Grid_historical->grid();
     if (readings.RowCount() == 2 && readings.cell(1, 1).empty()) {
         Log.add("Read main data first or load file...");
@@ -164,8 +163,7 @@ TForm11::DisplayReply TForm11::askHistory(const std::string& question)
     reply.first = Log.count();
     if (!reply.text.empty())
         Log.add(reply.text);
-    Link.LanxpReplyText.clear();
-    Link.EthReplyText.clear();
+    clearReplyTexts();
     return reply;
 }
 

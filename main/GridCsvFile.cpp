@@ -124,13 +124,13 @@ std::vector<std::string> csvRowCells(std::string_view line, int columnCount,
     return cells;
 }
 
-std::vector<std::vector<std::string>> csvRows(const std::vector<std::string>& lines,
-                                              int columnCount, std::string_view separator)
+std::vector<std::vector<std::string>> csvRows(std::span<const std::string> lines, int columnCount,
+                                              std::string_view separator, std::size_t slots)
 {
     std::vector<std::vector<std::string>> rows;
     rows.reserve(lines.size());
     for (const auto& line : lines)
-        rows.push_back(csvRowCells(line, columnCount, separator));
+        rows.push_back(csvRowCells(line, columnCount, separator, slots));
     return rows;
 }
 

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -58,8 +59,9 @@ std::vector<std::string> csvRowCells(std::string_view line, int columnCount,
                                      std::size_t slots = CsvFieldSlots);
 
 // The rows that the lines of a file give, one a line, the first line included.
-std::vector<std::vector<std::string>> csvRows(const std::vector<std::string>& lines,
-                                              int columnCount, std::string_view separator);
+std::vector<std::vector<std::string>> csvRows(std::span<const std::string> lines, int columnCount,
+                                              std::string_view separator,
+                                              std::size_t slots = CsvFieldSlots);
 
 // The whole content of a regular file, or nothing when it cannot be opened or read to its end
 // (missing, a folder, a device, a read error).

@@ -35,5 +35,7 @@ struct LanguageTexts {
 // The texts of a language; Polish with the letters of the encoding.
 const LanguageTexts& MainWindowTexts(UiLanguage language, std::string_view encodingName);
 
-// The caption of the write button when no write runs.
+// The caption of the write button when no write runs; while one runs, the stop caption, the
+// same in every language.
 std::string WriteTableButtonCaption(UiLanguage language, std::string_view encodingName);
+inline constexpr char WriteTableStopCaption[] = "Stop writing table in display";

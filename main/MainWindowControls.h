@@ -1,6 +1,7 @@
 #pragma once
 
 #include "InsertionLimit.h"
+#include "UpDownEdit.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -26,9 +27,9 @@ inline QLabel* label(QWidget* parent, const char* name, const char* text = "")
     return l;
 }
 
-inline QCheckBox* checkBox(QWidget* parent, const char* name)
+inline QCheckBox* checkBox(QWidget* parent, const char* name, const char* text = "")
 {
-    auto* c = new QCheckBox(parent);
+    auto* c = new QCheckBox(text, parent);
     c->setObjectName(name);
     return c;
 }
@@ -40,4 +41,17 @@ inline QLineEdit* lineEdit(QWidget* parent, const char* name, int maxLength, con
     e->setObjectName(name);
     InsertionLimit::attach(e, maxLength, allowed);
     return e;
+}
+
+// An up-down of the given width. Its edit takes typed digits only, or nothing typed when it is
+// read-only (the arrows still move it). A new spin box holds 0: with a range above 0 it starts
+// at its lower bound.
+inline UpDownEdit* upDown(QWidget* parent, const char* udName, const char* editName, int minimum, int maximum,
+                          bool readOnly, int width)
+{
+    auto* ud = new UpDownEdit(parent, udName, editName, minimum, maximum, readOnly);
+    ud->setFixedWidth(width);
+    if (!readOnly)
+        InsertionLimit::attach(ud->edit(), 0, QStringLiteral("0123456789"));
+    return ud;
 }

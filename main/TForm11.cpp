@@ -102,14 +102,6 @@ Parity parityOf(const std::string& text)
     return {paEven, "Even"};
 }
 
-UpDownEdit* upDown(QWidget* parent, const char* udName, const char* editName, int minimum,
-                   int maximum)
-{
-    auto* ud = new UpDownEdit(parent, udName, editName, minimum, maximum, false);
-    ud->setFixedWidth(72);
-    return ud;
-}
-
 } // namespace
 
 bool TForm11::Options::Check_5B() const
@@ -238,13 +230,13 @@ void TForm11::buildPages()
     auto* search = new QGridLayout(Group_search);
     Label6 = new QLabel("By Primary address: ", Group_search);
     Label6->setObjectName("Label6");
-    UD_address_min = upDown(Group_search, "UD_address_min", "Edit_address_min", 0, 255);
+    UD_address_min = upDown(Group_search, "UD_address_min", "Edit_address_min", 0, 255, false, 72);
     Edit_address_min = UD_address_min->edit();
-    UD_address_max = upDown(Group_search, "UD_address_max", "Edit_address_max", 0, 255);
+    UD_address_max = upDown(Group_search, "UD_address_max", "Edit_address_max", 0, 255, false, 72);
     Edit_address_max = UD_address_max->edit();
     Label8 = new QLabel("Resp. timeout", Group_search);
     Label8->setObjectName("Label8");
-    UD_timeout = upDown(Group_search, "UD_timeout", "Edit_timeout", 300, 9900);
+    UD_timeout = upDown(Group_search, "UD_timeout", "Edit_timeout", 300, 9900, false, 72);
     UD_timeout->setSingleStep(100);
     Edit_timeout = UD_timeout->edit();
     auto* ms = new QLabel("ms", Group_search);
@@ -507,13 +499,7 @@ void TForm11::ReleaseLink()
         Link.EthReplyText.clear();
     Link.FullReportMode = false;
     if (!EthernetTicked() && !XportTicked() && !TovekServerTicked()) {
-        try {
-            Comm1.PurgeReadWrite();
-        } catch (const ESioCommError&) {
-            // A line that cannot be purged (hung up) is closed all the same.
-        }
-        if (PortOpen)
-            ToggleComPort();
+        releaseComPort();
     } else if (XportTicked()) {
         // The flag goes at once; the socket's disconnect event logs when the link is down.
         if (Link.LanxpConnected)
@@ -524,6 +510,17 @@ void TForm11::ReleaseLink()
             Tovek_client_socket->disconnectFromHost();
         Link.TovekClientConnected = false;
     }
+}
+
+void TForm11::releaseComPort()
+{
+    try {
+        Comm1.PurgeReadWrite();
+    } catch (const std::exception&) {
+        // A line that cannot be purged (hung up) is closed all the same.
+    }
+    if (PortOpen)
+        ToggleComPort();
 }
 
 void TForm11::ToggleComPort()

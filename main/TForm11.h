@@ -217,6 +217,10 @@ public:
     std::string takeReply();
     // Empties the reply text of the ticked network link and purges the serial port.
     void clearReplyBuffers();
+    // Empties the reply text of the ticked network link; the other one keeps its text.
+    void clearTickedReplyText();
+    // Empties the reply texts of both network links, whichever link is ticked.
+    void clearReplyTexts();
     // The language of the ticked Language item: Polish, else English, else Italian.
     UiLanguage TickedLanguage() const;
 
@@ -326,8 +330,6 @@ public:
                            std::vector<std::string>& lines);
 
     // --- the gateways' page (devices/TForm11GatewayPage.cpp, devices/TForm11Gateway.cpp) ---
-    // The page's captions that no language changes; the language routine sets the others.
-    void GatewayPageFixedTexts();
     // "SET " + key + "=" + value for a dotted address; a part that is no number raises
     // ConversionError, with nothing sent or logged.
     void SendGatewaySet(const std::string& value, const std::string& key, const std::string& logText);
@@ -770,8 +772,9 @@ private:
     friend class MeterTableOwner;
     void buildMetersTable(QBoxLayout* page);
     void buildDisplayPage();
-    // The display's clock and refresh time on a row of their own, the sort buttons on sortRow.
-    void buildDisplayCommands(QBoxLayout* rows, QBoxLayout* sortRow);
+    // The display's clock and refresh time on a row of their own; the sort buttons are made
+    // here and placed by the caller.
+    void buildDisplayCommands(QBoxLayout* rows);
     void buildDisplayWrite(QBoxLayout* rows);
     void buildReadingsPage();
     void buildMeterOperations(QBoxLayout* side);
@@ -889,7 +892,8 @@ private:
     void buildGatewayOptions(QWidget* group);
     void connectGatewayPage();
     void setModelLayout(bool sarnel);
-    void sendAddress(const QLineEdit* edit, const char* key, const char* logText);
+    // SendGatewaySet with the edit's text; false when a conversion error was shown.
+    bool sendAddress(const QLineEdit* edit, const std::string& key, const std::string& logText);
     bool gatewayGate();
     // The start of a gateway exchange: refused while another exchange runs, then the serial
     // port opened; false when nothing may be sent.
@@ -897,10 +901,15 @@ private:
     // Logs logLine (when not empty), writes text and starts the reply display (with
     // replyDisplay); a failed write is logged with logLine, or with the text without one.
     void writeGateway(const std::string& text, const std::string& logLine, bool replyDisplay);
+    // The gate, then the request's refusal logged or its command written.
     void sendGatewayRequest(const GatewayRequest& request, const char* logLine, bool replyDisplay);
-    void releaseGatewayPort();
+    // Purges the serial port and closes it; a line that cannot be purged (hung up) is closed
+    // all the same.
+    void releaseComPort();
     void closeGatewayPortAfterDrain(std::size_t bytes);
     bool gatewayReply_ = false;   // the running reply display is a gateway command's
+    // A reply display runs, and it is a gateway command's.
+    bool gatewayReplyRunning() const;
     class ExchangeHold;
     void retryDeferredClose();
     bool exchangeHeld_ = false;    // a blocking display read runs, from before its PrepareLink

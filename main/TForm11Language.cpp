@@ -3,7 +3,6 @@
 #include "TForm11.h"
 
 #include "AccentLabel.h"
-#include "DisplayRows.h"
 #include "LanguageTable.h"
 #include "LanguageTexts.h"
 #include "StringGridView.h"

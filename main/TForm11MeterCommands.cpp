@@ -51,10 +51,8 @@ QComboBox* combo(QWidget* parent, const char* name, const QStringList& items, bo
 void TForm11::buildCommandControls(QGridLayout* ops, QGridLayout* advanced)
 {
     Label33 = label(Group_ops, "Label33", "Set Primary Address to:");
-    UD_new_address = new UpDownEdit(Group_ops, "UD_new_address", "Edit_new_address", 1, HighestNewAddress, false);
-    UD_new_address->setFixedWidth(72);
+    UD_new_address = upDown(Group_ops, "UD_new_address", "Edit_new_address", 1, HighestNewAddress, false, 72);
     Edit_new_address = UD_new_address->edit();
-    InsertionLimit::attach(Edit_new_address, 0, "0123456789");
     Butt_set_address = button(Group_ops, "Butt_set_address", "Set ");
     Label10 = label(Group_ops, "Label10", "Set value to:");
     Edit_liter = lineEdit(Group_ops, "Edit_liter", 8, "0123456789");

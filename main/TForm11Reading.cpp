@@ -77,12 +77,23 @@ std::string TForm11::takeReply()
     return {};
 }
 
-void TForm11::clearReplyBuffers()
+void TForm11::clearTickedReplyText()
 {
     if (EthernetTicked() || TovekServerTicked())
         Link.EthReplyText.clear();
     if (XportTicked())
         Link.LanxpReplyText.clear();
+}
+
+void TForm11::clearReplyTexts()
+{
+    Link.EthReplyText.clear();
+    Link.LanxpReplyText.clear();
+}
+
+void TForm11::clearReplyBuffers()
+{
+    clearTickedReplyText();
     purgeComm();
 }
 

@@ -45,8 +45,6 @@ void TForm11::buildSecondaryControls(QGridLayout* search)
     Edit_id = new QLineEdit(Group_search);
     Edit_id->setObjectName("Edit_id");
     InsertionLimit::attach(Edit_id, 8, "0123456789F");
-    for (QLineEdit* e : {Edit_address_min, Edit_address_max, Edit_timeout})
-        InsertionLimit::attach(e, 0, "0123456789");
     Button1 = button(Group_search, "Button1", "Stop Secondary");
     Button1->hide();
     search->addWidget(Label7, 2, 0);
@@ -63,11 +61,8 @@ void TForm11::buildSecondaryControls(QGridLayout* search)
 
 QWidget* TForm11::buildAutoPrimary(QWidget* parent)
 {
-    UD_AutoPrimary = new UpDownEdit(parent, "UD_AutoPrimary", "Edit_auto_primary", 1, 249, false);
-    UD_AutoPrimary->setFixedWidth(72);
-    UD_AutoPrimary->setValue(1);
+    UD_AutoPrimary = upDown(parent, "UD_AutoPrimary", "Edit_auto_primary", 1, LastAutoAddress, false, 72);
     Edit_auto_primary = UD_AutoPrimary->edit();
-    InsertionLimit::attach(Edit_auto_primary, 0, "0123456789");
     return UD_AutoPrimary;
 }
 
@@ -175,10 +170,7 @@ void TForm11::secondaryTick()
         Log.add("0xE5 (Acknowledge)");
         if (selected) {
             dropSerialInput();
-            if (EthernetTicked() || TovekServerTicked())
-                Link.EthReplyText.clear();
-            if (XportTicked())
-                Link.LanxpReplyText.clear();
+            clearTickedReplyText();
             if (SetAddrPending) {
                 Frames.SendSetPrimary(Selected, UD_new_address->value());
                 SetAddrPending = false;
