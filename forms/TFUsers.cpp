@@ -364,7 +364,7 @@ void TFUsers::UsersTextsItalian()
 
 void TFUsers::UsersTextsPolish()
 {
-    const auto pl = [this](char16_t letter) { return PolishLetter(letter, form11_.EncodingName); };
+    const auto pl = PolishLetter;
     // The user label has an 8-bit form and a plain one for the Unicode setting.
     const std::string label1 = form11_.EncodingName == "CP 852" ? "U" + pl(u'ż') + "ytkownik:" : "Uzytkownik:";
     applyTexts(*this, {"Konta I u" + pl(u'ż') + "ytkownicy", label1, "Has" + pl(u'ł') + "o:",

@@ -128,7 +128,7 @@ void TLogin::LoginTextsItalian()
 void TLogin::LoginTextsPolish()
 {
     setWindowTitle("Logowanie Ferolt");
-    const auto pl = [this](char16_t letter) { return PolishLetter(letter, LoginEncoding); };
+    const auto pl = PolishLetter;
     Label1->setText(q("Nazwa u" + pl(u'ż') + "ytkownika:"));
     Label2->setText(q("Has" + pl(u'ł') + "o:"));
 }

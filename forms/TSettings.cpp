@@ -364,7 +364,6 @@ void TSettings::BitBtn1Click()
         if (form11_.Link.ListenOpen) {
             try {
                 form11_.CloseListenSocket();
-                form11_.Link.ListenOpen = false;
             } catch (const std::exception& e) {
                 form11_.Log.add(std::string("Unknown socket exception - ") + e.what());
             }
@@ -512,7 +511,7 @@ void TSettings::SettingsTextsItalian()
 
 void TSettings::SettingsTextsPolish()
 {
-    const auto pl = [this](char16_t letter) { return PolishLetter(letter, form11_.EncodingName); };
+    const auto pl = PolishLetter;
     applyTexts(*this, {"Ustawienia", "   Ustawienia portu   ", "Nazwa", "Pr" + pl(u'ę') + "dko" + pl(u'ś') + pl(u'ć'),
                        "Parzysto" + pl(u'ś') + pl(u'ć'), "Separator eksportu danych:",
                        "Pr" + pl(u'ó') + "by ponowienia", "Anuluj", "Akceptuj", false});

@@ -151,17 +151,6 @@ const std::vector<CaptionRow>& MenuCaptionRows()
     return rows;
 }
 
-const std::vector<CaptionRow>& AccentCaptionRows()
-{
-    static const std::vector<CaptionRow> rows = {
-        {{AccentLabels[0]}, "`", "`", "`"},
-        {{AccentLabels[1]}, "`", "`", "`"},
-        {{AccentLabels[2]}, "`", "`", "`"},
-        {{AccentLabels[3]}, "`", "`", "`"},
-    };
-    return rows;
-}
-
 const std::vector<HeaderRow>& MeterHeaderRows()
 {
     static const std::vector<HeaderRow> rows = {

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <array>
 #include <vector>
 
 // The main window's texts in the three languages, as UTF-8 in the source. No Qt types: the
@@ -22,11 +21,6 @@ struct CaptionRow {
 const std::vector<CaptionRow>& ControlCaptionRows();
 // The captions of the main menu: the four menus and their items, Language items aside.
 const std::vector<CaptionRow>& MenuCaptionRows();
-// The accent labels, each a grave accent laid over the last "a" of its base label's text,
-// in the order of AccentBaseLabels.
-const std::vector<CaptionRow>& AccentCaptionRows();
-constexpr std::array<const char*, 4> AccentLabels = {"Label36", "Label37", "Label38", "Label39"};
-constexpr std::array<const char*, 4> AccentBaseLabels = {"Label13", "Label35", "Label29", "Label21"};
 
 struct HeaderRow {
     const char* english;

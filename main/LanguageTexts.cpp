@@ -5,99 +5,59 @@
 
 #include <QString>
 
-#include <array>
-
 namespace {
 
-struct Letter {
-    char16_t letter;
-    char byte;
-};
+std::string converted(const char* utf8) { return Text8::fromUnicode(QString::fromUtf8(utf8)); }
 
-// The Polish letters and their Windows-1250 bytes.
-constexpr std::array<Letter, 9> Letters = {{{u'ą', '\xB9'},
-                                           {u'ć', '\xE6'},
-                                           {u'ę', '\xEA'},
-                                           {u'ł', '\xB3'},
-                                           {u'ń', '\xF1'},
-                                           {u'ó', '\xF3'},
-                                           {u'ś', '\x9C'},
-                                           {u'ź', '\x9F'},
-                                           {u'ż', '\xBF'}}};
-
-enum class Column { English, Italian, Polish };
-
-std::string converted(const char* utf8, Column column, std::string_view encodingName)
+// A caption row's or a header row's text in the language.
+template <class Row>
+const char* columnText(const Row& row, UiLanguage language)
 {
-    const QString text = QString::fromUtf8(utf8);
-    if (column != Column::Polish)
-        return Text8::fromUnicode(text);
-    std::string bytes;
-    for (const QChar c : text)
-        bytes += PolishLetter(c.unicode(), encodingName);
-    return bytes;
-}
-
-const char* columnText(const CaptionRow& row, Column column, bool unicode)
-{
-    switch (column) {
-    case Column::Italian:
+    switch (language) {
+    case UiLanguage::Italian:
         return row.italian;
-    case Column::Polish:
-        return unicode && row.polishUnicode ? row.polishUnicode : row.polish;
-    case Column::English:
+    case UiLanguage::Polish:
+        return row.polish;
+    case UiLanguage::English:
         break;
     }
     return row.english;
 }
 
-std::vector<ControlText> captions(const std::vector<CaptionRow>& rows, Column column, std::string_view encodingName)
+std::vector<ControlText> captions(const std::vector<CaptionRow>& rows, UiLanguage language, bool unicode)
 {
-    const bool unicode = encodingName != "CP 852";
     std::vector<ControlText> out;
     for (const CaptionRow& row : rows) {
-        const std::string text = converted(columnText(row, column, unicode), column, encodingName);
+        const bool unicodeForm = language == UiLanguage::Polish && unicode && row.polishUnicode;
+        const std::string text = converted(unicodeForm ? row.polishUnicode : columnText(row, language));
         for (const char* control : row.controls)
             out.push_back({control, text});
     }
     return out;
 }
 
-std::vector<std::string> headers(const std::vector<HeaderRow>& rows, Column column, std::string_view encodingName)
+std::vector<std::string> headers(const std::vector<HeaderRow>& rows, UiLanguage language)
 {
     std::vector<std::string> out;
-    for (const HeaderRow& row : rows) {
-        const char* text = column == Column::Italian ? row.italian
-                           : column == Column::Polish ? row.polish
-                                                      : row.english;
-        out.push_back(converted(text, column, encodingName));
-    }
+    for (const HeaderRow& row : rows)
+        out.push_back(converted(columnText(row, language)));
     return out;
 }
 
-LanguageTexts build(Column column, std::string_view encodingName)
+LanguageTexts build(UiLanguage language, bool unicode)
 {
     LanguageTexts t;
-    t.controls = captions(ControlCaptionRows(), column, encodingName);
-    t.menus = captions(MenuCaptionRows(), column, encodingName);
-    t.accents = captions(AccentCaptionRows(), column, encodingName);
-    t.meterHeaders = headers(MeterHeaderRows(), column, encodingName);
-    t.pexorHeaders = headers(PexorHeaderRows(), column, encodingName);
-    t.readingsHeaders = headers(ReadingsHeaderRows(), column, encodingName);
+    t.controls = captions(ControlCaptionRows(), language, unicode);
+    t.menus = captions(MenuCaptionRows(), language, unicode);
+    t.meterHeaders = headers(MeterHeaderRows(), language);
+    t.pexorHeaders = headers(PexorHeaderRows(), language);
+    t.readingsHeaders = headers(ReadingsHeaderRows(), language);
     return t;
 }
 
 } // namespace
 
-std::string PolishLetter(char16_t letter, std::string_view encodingName)
-{
-    if (encodingName == "CP 852") {
-        for (const Letter& l : Letters)
-            if (l.letter == letter)
-                return std::string(1, l.byte);
-    }
-    return Text8::fromUnicode(QString(QChar(letter)));
-}
+std::string PolishLetter(char16_t letter) { return Text8::fromUnicode(QString(QChar(letter))); }
 
 std::string LanguageTexts::caption(std::string_view control) const
 {
@@ -110,17 +70,17 @@ std::string LanguageTexts::caption(std::string_view control) const
 const LanguageTexts& MainWindowTexts(UiLanguage language, std::string_view encodingName)
 {
     // Converted once each, at first use.
-    static const LanguageTexts english = build(Column::English, "CP 852");
-    static const LanguageTexts italian = build(Column::Italian, "CP 852");
+    static const LanguageTexts english = build(UiLanguage::English, false);
+    static const LanguageTexts italian = build(UiLanguage::Italian, false);
     switch (language) {
     case UiLanguage::Italian:
         return italian;
     case UiLanguage::Polish:
         if (encodingName == "CP 852") {
-            static const LanguageTexts polish8 = build(Column::Polish, "CP 852");
+            static const LanguageTexts polish8 = build(UiLanguage::Polish, false);
             return polish8;
         } else {
-            static const LanguageTexts polishUnicode = build(Column::Polish, "Unicode");
+            static const LanguageTexts polishUnicode = build(UiLanguage::Polish, true);
             return polishUnicode;
         }
     case UiLanguage::English:
@@ -132,4 +92,9 @@ const LanguageTexts& MainWindowTexts(UiLanguage language, std::string_view encod
 std::string WriteTableButtonCaption(UiLanguage language, std::string_view encodingName)
 {
     return MainWindowTexts(language, encodingName).caption("Butt_pexor_set");
+}
+
+std::string ReadAllButtonCaption(UiLanguage language, std::string_view encodingName)
+{
+    return MainWindowTexts(language, encodingName).caption("Butt_readall");
 }

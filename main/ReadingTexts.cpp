@@ -18,19 +18,6 @@ std::string FindButtonCaption(UiLanguage language)
     return "Find";
 }
 
-std::string ReadAllButtonCaption(UiLanguage language)
-{
-    switch (language) {
-    case UiLanguage::Polish:
-        return "Odczytaj wszystkie";
-    case UiLanguage::Italian:
-        return "Leggi tutti i dispositivi";
-    case UiLanguage::English:
-        break;
-    }
-    return "Read all meters";
-}
-
 Question ClearTableQuestion(UiLanguage language)
 {
     switch (language) {

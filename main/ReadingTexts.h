@@ -1,19 +1,27 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
-// The texts of the meters page that depend on the ticked Language item, and the conversions
-// its commands make of table cells. No Qt types.
+// The texts of the meters page that depend on the ticked Language item, the fixed values its
+// exchanges use, and the conversions its commands make of table cells. No Qt types.
 
 enum class UiLanguage { English, Italian, Polish };
+
+// The address every meter takes a command to.
+inline constexpr int Broadcast = 254;
+// A meter's one-byte acknowledge.
+inline const std::string Acknowledge("\xE5", 1);
+// The ID that matches every meter: "Find" with it starts the wildcard search.
+inline const std::string WildcardId = "FFFFFFFF";
+// A selection takes the ID and address cells up to this many characters.
+inline constexpr std::size_t SelectionWidth = 8;
 
 // The primary search button's caption while a search runs.
 inline constexpr char SearchStopCaption[] = "Stop";
 // The primary search button's caption when no search runs ("Find", "Cerca", "Znajd" + 0x9F).
 std::string FindButtonCaption(UiLanguage language);
-// The caption "Read all meters" gets back at the end of a read of all meters.
-std::string ReadAllButtonCaption(UiLanguage language);
 
 struct Question {
     std::string caption;

@@ -45,7 +45,18 @@ namespace {
 constexpr int DefaultTimeout = 500;
 constexpr std::size_t TitleLength = 15;
 
-std::string bytesOf(const QString& text) { return Text8::fromUnicode(text); }
+// The language a stored language number names: 2 Italian, 3 Polish, any other English.
+UiLanguage languageOf(int number)
+{
+    switch (number) {
+    case 2:
+        return UiLanguage::Italian;
+    case 3:
+        return UiLanguage::Polish;
+    default:
+        return UiLanguage::English;
+    }
+}
 
 // Can the port be had? Opened as the serial component opens it, locked and closed at once.
 // A program that opens the port without a lock is not seen: Linux has no exclusive open.
@@ -157,6 +168,7 @@ TForm11::TForm11(const ProgramPaths& paths, Prompts& prompts, Clock& clock, SioO
     connectCustomCommand();
     connectLogAndFiles();
     buildGatewayPage();
+    buildAccentLabels();
     buildDisplayPage();
     buildReadingsPage();
     FormCreate();
@@ -369,12 +381,7 @@ void TForm11::FormCreate()
     English1->setChecked(LanguageNo != 2 && LanguageNo != 3);
     Italian1->setChecked(LanguageNo == 2);
     Polish1->setChecked(LanguageNo == 3);
-    if (LanguageNo == 3)
-        SetLanguagePolish();
-    else if (LanguageNo == 2)
-        SetLanguageItalian();
-    else
-        SetLanguageEnglish();
+    applyLanguage(languageOf(LanguageNo));
 
     Check_hex->setChecked(true);
 
@@ -390,14 +397,9 @@ void TForm11::FormCreate()
 
 void TForm11::FormActivate()
 {
-    if (LanguageNo == 3)
-        SetLanguagePolish();
-    else if (LanguageNo == 2)
-        SetLanguageItalian();
-    else
-        SetLanguageEnglish();
+    applyLanguage(languageOf(LanguageNo));
     if (Settings && Settings->Check_ethernet->isChecked() && !Link.ListenOpen && !Link.ClientOnListen)
-        ToggleListenSocket(bytesOf(Settings->Edit_tcp_port->text()));
+        ToggleListenSocket(Text8::fromUnicode(Settings->Edit_tcp_port->text()));
 }
 
 void TForm11::FormClose()
@@ -525,7 +527,7 @@ void TForm11::releaseComPort()
 
 void TForm11::ToggleComPort()
 {
-    const std::string name = bytesOf(Settings->Combo_com_name->currentText());
+    const std::string name = Text8::fromUnicode(Settings->Combo_com_name->currentText());
     const auto enableCombos = [this](bool enable) {
         Settings->Combo_com_name->setEnabled(enable);
         Settings->Combo_com_speed->setEnabled(enable);
@@ -560,8 +562,8 @@ void TForm11::ToggleComPort()
         return;
     }
 
-    const Speed speed = speedOf(bytesOf(Settings->Combo_com_speed->currentText()));
-    const Parity parity = parityOf(bytesOf(Settings->Combo_com_parity->currentText()));
+    const Speed speed = speedOf(Text8::fromUnicode(Settings->Combo_com_speed->currentText()));
+    const Parity parity = parityOf(Text8::fromUnicode(Settings->Combo_com_parity->currentText()));
     try {
         Comm1.SetDeviceName(*path);
         Comm1.SetBaudrate(speed.rate);
@@ -621,7 +623,7 @@ void TForm11::Polish1Click()
 
 void TForm11::showStatus(const std::string& text) { StatusPanel1->setText(Text8::toUnicode(text)); }
 
-std::string TForm11::StatusText() const { return bytesOf(StatusPanel1->text()); }
+std::string TForm11::StatusText() const { return Text8::fromUnicode(StatusPanel1->text()); }
 
 bool TForm11::EthernetTicked() const { return Settings && Settings->Check_ethernet->isChecked(); }
 
@@ -634,7 +636,7 @@ bool TForm11::XportTicked() const { return Settings && Settings->Check_xport->is
 
 std::string TForm11::NetNumberText() const
 {
-    return Settings ? bytesOf(Settings->Edit_net_number->text()) : std::string();
+    return Settings ? Text8::fromUnicode(Settings->Edit_net_number->text()) : std::string();
 }
 
 bool TForm11::IsAdministrator() const { return Login && Login->IsAdministrator; }

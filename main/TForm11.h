@@ -138,7 +138,7 @@ public:
     // Opens the listening socket at the port text (59615 when it is not a number), or closes
     // it with its gateway when it is open.
     void ToggleListenSocket(const std::string& portText);
-    // Closes the listening socket and every connection it accepted.
+    // Closes the listening socket and every connection it accepted; ListenOpen goes down.
     void CloseListenSocket();
     // Connect the display's Ethernet module and the gateway-server client when they are not
     // connected, and wait for it.
@@ -151,15 +151,14 @@ public:
     void Socket1Accept();
     void Socket1ClientDisconnect(const std::string& remoteAddress);
     void Socket1ClientRead(QTcpSocket* connection);
-    void Socket1ClientError(QAbstractSocket::SocketError error);
     void Xport_socketConnect();
     void Xport_socketDisconnect();
     void Xport_socketRead();
-    void Xport_socketError(QAbstractSocket::SocketError error);
     void Tovek_client_socketConnect();
     void Tovek_client_socketDisconnect();
     void Tovek_client_socketRead();
-    void Tovek_client_socketError(QAbstractSocket::SocketError error);
+    // The error event of every socket: logged with its error number.
+    void logSocketError(QAbstractSocket::SocketError error);
     void Timer_close_socketTimer();
 
     QTcpServer* Socket1 = nullptr;
@@ -193,9 +192,6 @@ public:
     TFormFullMbus* FormFullMbus = nullptr;
 
     // --- meters table and selection (TForm11MetersTable.cpp) ---
-    // The columns and headers of Grid_vantrel for TitleCount and SecMainShown, in the language
-    // of LanguageNo; the cells stay where they are.
-    void LayMeterColumns();
     void Grid_vantrelSelectCell(int col, int row);
     // Shows CurId/CurAddr in the labels and selects the meter's row: the last row of that ID
     // and address, else the last of that address; without such a row the selection stays.
@@ -260,8 +256,9 @@ public:
     // blocking display read's wait for each reply end once done holds instead of at their
     // time-out, the wait after a global reset lasts its time and until done holds, and a tick
     // of Timer_secondary that comes before done holds is passed over (a later one takes the
-    // answer); each gives up after ten seconds. Without it (the program) the waits last their
-    // time. Every frame of the builders is reported, and the search's and the display's own.
+    // answer); each gives up ten seconds after the last frame went out. Without it (the
+    // program) the waits last their time. Every frame of the builders is reported, and the
+    // search's and the display's own.
     struct PeerForTest {
         std::function<void(const std::string& frame, std::chrono::steady_clock::time_point sent)> sent;
         std::function<bool()> done;
@@ -526,8 +523,7 @@ public:
     QPushButton* Butt_set_medium;
     QLabel* Label35;
     QPushButton* Butt_set_unit;
-    // The accent labels over Label13, Label35, Label29 and Label21, shown in Italian; each
-    // is made with the first language run that finds its base label.
+    // The accent labels over Label13, Label35, Label29 and Label21, shown in Italian.
     QLabel* Label36 = nullptr;
     QLabel* Label37 = nullptr;
     QLabel* Label38 = nullptr;
@@ -748,6 +744,10 @@ private:
     bool takeClientTarget(QTcpSocket& socket, std::string& host, std::uint16_t& port,
                           std::uint16_t emptyPort, bool& connected);
     void applyRxStep(const GatewayRxBlock::Step& step);
+    // Reads everything waiting on a gateway link into its block, 300 bytes at a time, and
+    // gives whether a packet passed its check; a failed read ends it and goes to readFailed.
+    bool readGatewayPackets(QTcpSocket& socket, GatewayRxBlock& block,
+                            const std::function<void(const std::string& error)>& readFailed);
     void restartCloseTimer();
     std::string timeText() const;
     std::string dateText() const;
@@ -761,8 +761,9 @@ private:
     // The languages.
     void applyLanguage(UiLanguage language);
     void setCaption(const std::string& control, const std::string& text);
-    void placeAccentLabels(const LanguageTexts& texts, bool shown);
-    std::array<QLabel**, 4> accentMembers();
+    // The accent labels, made once their base labels are.
+    void buildAccentLabels();
+    void placeAccentLabels(bool shown);
     // Moves the cells once when the table's second-main column differs from the setting.
     void relayMeterTable();
     void layMeterColumns(const LanguageTexts& texts);
@@ -819,6 +820,9 @@ private:
     void setSearchControls(bool enabled);
     void setAutoAddressControls(bool enabled);
     void endAutoAddressing();
+    // Automatic addressing's step for a table row: the row's meter selected, AutoAddrNext
+    // set as its new address through a selection by ID.
+    void addressRow(int row);
     void secondaryTick();
     void dropSerialInput();
     // The end step of the wildcard search, and its thread's end.
@@ -834,6 +838,8 @@ private:
     void buildCommandControls(QGridLayout* ops, QGridLayout* advanced);
     // 254 on broadcast, else the selected meter's address; -1: no target.
     int commandTarget() const;
+    // A command's first steps: the link readied (-1 when it cannot be), then its target.
+    int readyCommandTarget();
     // Runs a command's send; a conversion error is logged, clears ReadAfterWrite and gives false.
     bool sendCommand(const std::function<void()>& send);
     // The steps after a command's input check: the link, the target, the read after the
@@ -848,6 +854,8 @@ private:
     std::unique_ptr<ProgressSteps> progress_;
     // The host of the running (or last) wildcard search and its thread; the thread goes first.
     std::unique_ptr<SecondarySearchHost> searchHost_;
+    // Its end step has run (the window's thread only): the thread is returning.
+    bool searchEnded_ = false;
 
     // How a display command goes out: a single command connects or opens its link first,
     // one inside an exchange does not (the sort command still connects the module).

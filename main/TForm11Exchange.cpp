@@ -112,8 +112,7 @@ void TForm11::sendGlobalReset()
         return;
     // A test's peer may take the reset later than that on a busy machine: the purge that
     // follows must not take the frame off the line before it has.
-    const auto giveUp = std::chrono::steady_clock::now() + PeerGiveUp;
-    while (!peerForTest_.done() && std::chrono::steady_clock::now() < giveUp)
+    while (peerStillAnswering())
         std::this_thread::sleep_for(2ms);
 }
 
@@ -123,10 +122,9 @@ void TForm11::displayReplyWait()
         BlockingWait(responseTimeout());
         return;
     }
-    const auto giveUp = std::chrono::steady_clock::now() + PeerGiveUp;
     do
         BlockingWait(2);
-    while (!peerForTest_.done() && std::chrono::steady_clock::now() < giveUp);
+    while (peerStillAnswering());
 }
 
 void TForm11::queueAutoDisplayRead()

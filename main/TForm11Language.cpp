@@ -3,7 +3,6 @@
 #include "TForm11.h"
 
 #include "AccentLabel.h"
-#include "LanguageTable.h"
 #include "LanguageTexts.h"
 #include "StringGridView.h"
 #include "Text8.h"
@@ -19,6 +18,8 @@
 #include <QPushButton>
 #include <QStyle>
 #include <QTabWidget>
+
+#include <utility>
 
 namespace {
 
@@ -74,7 +75,7 @@ void TForm11::applyLanguage(UiLanguage language)
     if (WriteTableActive && !Check_pexor_delete->isChecked() && !Check_pexor_delp->isChecked())
         Butt_pexor_set->setText(Text8::toUnicode(WriteTableStopCaption));
 
-    placeAccentLabels(texts, language == UiLanguage::Italian);
+    placeAccentLabels(language == UiLanguage::Italian);
 
     for (const ControlText& m : texts.menus)
         setCaption(m.control, m.text);
@@ -105,22 +106,22 @@ void TForm11::setCaption(const std::string& control, const std::string& text)
         label->setText(caption);
 }
 
-void TForm11::placeAccentLabels(const LanguageTexts& texts, bool shown)
+void TForm11::buildAccentLabels()
 {
-    for (std::size_t i = 0; i < AccentLabels.size(); ++i) {
-        QLabel*& accent = *accentMembers()[i];
-        auto* base = findChild<QLabel*>(QString::fromLatin1(AccentBaseLabels[i]));
-        if (!base)
-            continue;
-        if (!accent)
-            accent = AccentLabel::create(base, AccentLabels[i]);
-        accent->setText(Text8::toUnicode(texts.accents[i].text));
+    Label36 = AccentLabel::create(Label13, "Label36");
+    Label37 = AccentLabel::create(Label35, "Label37");
+    Label38 = AccentLabel::create(Label29, "Label38");
+    Label39 = AccentLabel::create(Label21, "Label39");
+}
+
+void TForm11::placeAccentLabels(bool shown)
+{
+    for (const auto& [accent, base] : {std::pair {Label36, Label13}, std::pair {Label37, Label35},
+                                       std::pair {Label38, Label29}, std::pair {Label39, Label21}}) {
         AccentLabel::place(accent, base);
         accent->setVisible(shown);
     }
 }
-
-std::array<QLabel**, 4> TForm11::accentMembers() { return {&Label36, &Label37, &Label38, &Label39}; }
 
 void TForm11::relayMeterTable()
 {
@@ -146,16 +147,6 @@ void TForm11::relayMeterTable()
         TableHasSecMain = SecMainShown;
     }
     SecMainChanged = false;
-}
-
-void TForm11::LayMeterColumns()
-{
-    // The table as the setting says, its cells where they are.
-    TableHasSecMain = SecMainShown;
-    const UiLanguage language = LanguageNo == 3 ? UiLanguage::Polish
-                                : LanguageNo == 2 ? UiLanguage::Italian
-                                                  : UiLanguage::English;
-    layMeterColumns(MainWindowTexts(language, EncodingName));
 }
 
 void TForm11::layMeterColumns(const LanguageTexts& texts)

@@ -15,7 +15,6 @@
 #include <QCheckBox>
 #include <QHostAddress>
 #include <QLineEdit>
-#include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
@@ -26,7 +25,6 @@
 namespace {
 
 constexpr std::uint16_t XportPort = 10001;
-constexpr std::uint16_t TovekPort = 59615;
 constexpr int XportWaitSteps = 101;
 // What a socket may hold unread: a peer that floods gets read in bounded slices, and the
 // window's other events run between them. A whole number of packets, so that a burst of
@@ -34,8 +32,6 @@ constexpr int XportWaitSteps = 101;
 constexpr qint64 ReadBufferSize = 64 * EthPacketSize;
 // The display's replies are far shorter; a module that keeps talking unasked fills this much.
 constexpr std::size_t LanxpReplyLimit = 64 * 1024;
-
-std::string bytesOf(const QString& text) { return Text8::fromUnicode(text); }
 
 // The error numbers the users know from the sockets of their system.
 int socketErrorNumber(QAbstractSocket::SocketError error)
@@ -78,7 +74,7 @@ void TForm11::buildLinks()
             [this] { guarded(Log, [this] { Xport_socketDisconnect(); }); });
     connect(Xport_socket, &QTcpSocket::readyRead, this, [this] { guarded(Log, [this] { Xport_socketRead(); }); });
     connect(Xport_socket, &QTcpSocket::errorOccurred, this,
-            [this](QAbstractSocket::SocketError e) { guarded(Log, [&] { Xport_socketError(e); }); });
+            [this](QAbstractSocket::SocketError e) { guarded(Log, [&] { logSocketError(e); }); });
 
     Tovek_client_socket = new QTcpSocket(this);
     Tovek_client_socket->setObjectName("Tovek_client_socket");
@@ -90,9 +86,9 @@ void TForm11::buildLinks()
     connect(Tovek_client_socket, &QTcpSocket::readyRead, this,
             [this] { guarded(Log, [this] { Tovek_client_socketRead(); }); });
     connect(Tovek_client_socket, &QTcpSocket::errorOccurred, this,
-            [this](QAbstractSocket::SocketError e) { guarded(Log, [&] { Tovek_client_socketError(e); }); });
+            [this](QAbstractSocket::SocketError e) { guarded(Log, [&] { logSocketError(e); }); });
 
-    // Its interval is set here once, so that it can be changed for a shorter idle time.
+    // Its interval is set when it is made and never again, so that a test can shorten it.
     connect(Timer_close_socket, &QTimer::timeout, this, [this] { guarded(Log, [this] { Timer_close_socketTimer(); }); });
 }
 
@@ -109,6 +105,7 @@ std::string TForm11::dateText() const { return ShortDateText(clock_.now()); }
 
 void TForm11::restartCloseTimer()
 {
+    // A restart, not enableTimer: every event of the gateway gives it the whole idle time again.
     Timer_close_socket->stop();
     Timer_close_socket->start();
 }
@@ -119,7 +116,6 @@ void TForm11::ToggleListenSocket(const std::string& portText)
 {
     if (Link.ListenOpen) {
         CloseListenSocket();
-        Link.ListenOpen = false;
         Log.add("Socket closed");
         return;
     }
@@ -134,7 +130,7 @@ void TForm11::ToggleListenSocket(const std::string& portText)
         if (const std::optional<std::uint16_t> port = ListenPortOf(portText); !port)
             error = "Port " + portText + " is outside 0..65535";
         else if (!Socket1->listen(QHostAddress::AnyIPv4, *port))
-            error = bytesOf(Socket1->errorString());
+            error = Text8::fromUnicode(Socket1->errorString());
     } catch (const std::exception& e) {
         error = e.what();
     }
@@ -159,6 +155,7 @@ void TForm11::CloseListenSocket()
         if (c->state() != QAbstractSocket::UnconnectedState)
             c->abort();   // data still waiting to go: dropped with the link
     }
+    Link.ListenOpen = false;
 }
 
 void TForm11::Socket1NewConnection()
@@ -173,14 +170,14 @@ void TForm11::Socket1NewConnection()
             continue;
         }
         c->setReadBufferSize(ReadBufferSize);
-        const std::string address = bytesOf(c->peerAddress().toString());
+        const std::string address = Text8::fromUnicode(c->peerAddress().toString());
         Socket1Connections.push_back(c);
         ListenRxBlock.clear();
         connect(c, &QTcpSocket::readyRead, this, [this, c] { guarded(Log, [&] { Socket1ClientRead(c); }); });
         connect(c, &QTcpSocket::disconnected, this,
                 [this, c, address] { guarded(Log, [&] { listenConnectionEnded(c, address); }); });
         connect(c, &QTcpSocket::errorOccurred, this,
-                [this](QAbstractSocket::SocketError e) { guarded(Log, [&] { Socket1ClientError(e); }); });
+                [this](QAbstractSocket::SocketError e) { guarded(Log, [&] { logSocketError(e); }); });
         Socket1ClientConnect();
         Socket1Accept();
     }
@@ -210,7 +207,7 @@ void TForm11::Socket1Accept()
 {
     try {
         const QTcpSocket* c = Socket1Connections.front();
-        GatewayRemoteAddr = bytesOf(c->peerAddress().toString());
+        GatewayRemoteAddr = Text8::fromUnicode(c->peerAddress().toString());
         GatewayRemoteHost = GatewayRemoteAddr;
         GatewayRemotePort = c->peerPort();
         Log.add("Connected to " + GatewayRemoteAddr + ", " + GatewayRemoteHost + ", port No "
@@ -247,26 +244,35 @@ void TForm11::applyRxStep(const GatewayRxBlock::Step& step)
         Link.NetNumber = *step.reply.netNumber;
 }
 
-void TForm11::Socket1ClientRead(QTcpSocket* connection)
+bool TForm11::readGatewayPackets(QTcpSocket& socket, GatewayRxBlock& block,
+                                 const std::function<void(const std::string& error)>& readFailed)
 {
-    if (Socket1Connections.empty() || Socket1Connections.front() != connection)
-        return;
     bool checked = false;
     // One event per arrival: everything waiting is read, 300 bytes at a time.
-    while (connection->bytesAvailable() > 0) {
+    while (socket.bytesAvailable() > 0) {
         char buffer[EthPacketSize];
-        const qint64 n = connection->read(buffer, sizeof buffer);
+        const qint64 n = socket.read(buffer, sizeof buffer);
         if (n < 0) {
-            Log.add("Exception reading data from TCP socket - " + bytesOf(connection->errorString()));
-            ListenRxBlock.clear();
+            readFailed(Text8::fromUnicode(socket.errorString()));
             break;
         }
         if (n == 0)
             break;
-        const GatewayRxBlock::Step step = ListenRxBlock.add(std::string_view(buffer, static_cast<std::size_t>(n)));
+        const GatewayRxBlock::Step step = block.add(std::string_view(buffer, static_cast<std::size_t>(n)));
         applyRxStep(step);
         checked = checked || step.checked;
     }
+    return checked;
+}
+
+void TForm11::Socket1ClientRead(QTcpSocket* connection)
+{
+    if (Socket1Connections.empty() || Socket1Connections.front() != connection)
+        return;
+    const bool checked = readGatewayPackets(*connection, ListenRxBlock, [this](const std::string& error) {
+        Log.add("Exception reading data from TCP socket - " + error);
+        ListenRxBlock.clear();
+    });
     restartCloseTimer();
     // A gateway's first packet (nothing sent to it yet) starts the automatic read, whatever
     // its check found. It runs last: it may send, and the connection may end meanwhile. The
@@ -279,19 +285,11 @@ void TForm11::Socket1ClientRead(QTcpSocket* connection)
     }
 }
 
-void TForm11::Socket1ClientError(QAbstractSocket::SocketError error)
-{
-    // A peer closing the connection is its disconnect, not an error.
-    if (error == QAbstractSocket::RemoteHostClosedError)
-        return;
-    Log.add("Socket error #" + std::to_string(socketErrorNumber(error)));
-}
-
 void TForm11::Timer_close_socketTimer()
 {
     Link.ListenOpen = false;
     Link.ClientOnListen = false;
-    ToggleListenSocket(Settings ? bytesOf(Settings->Edit_tcp_port->text()) : std::string());
+    ToggleListenSocket(Settings ? Text8::fromUnicode(Settings->Edit_tcp_port->text()) : std::string());
     if (Link.ListenOpen)
         Timer_close_socket->stop();
 }
@@ -301,8 +299,9 @@ void TForm11::Timer_close_socketTimer()
 bool TForm11::takeClientTarget(QTcpSocket& socket, std::string& host, std::uint16_t& port,
                                std::uint16_t emptyPort, bool& connected)
 {
-    const std::string newHost = bytesOf(Settings->Edit_lanxp_ip->text());
-    const std::optional<std::uint16_t> newPort = ClientPortOf(bytesOf(Settings->Edit_lanxp_port->text()), emptyPort);
+    const std::string newHost = Text8::fromUnicode(Settings->Edit_lanxp_ip->text());
+    const std::optional<std::uint16_t> newPort =
+        ClientPortOf(Text8::fromUnicode(Settings->Edit_lanxp_port->text()), emptyPort);
     // A live socket keeps its target: a change while it is not unconnected is refused.
     const bool live = socket.state() != QAbstractSocket::UnconnectedState;
     if (!newPort || (live && (newHost != host || *newPort != port))) {
@@ -340,7 +339,7 @@ void TForm11::Butt_connect_xportClick()
 void TForm11::Butt_tovekClick()
 {
     if (!Settings
-        || !takeClientTarget(*Tovek_client_socket, tovekHost_, tovekPort_, TovekPort, Link.TovekClientConnected))
+        || !takeClientTarget(*Tovek_client_socket, tovekHost_, tovekPort_, GatewayPort, Link.TovekClientConnected))
         return;
     if (Link.TovekClientConnected)
         return;
@@ -378,16 +377,9 @@ void TForm11::Xport_socketRead()
     Link.LanxpReplyText.append(bytes.constData(), std::min(room, static_cast<std::size_t>(bytes.size())));
 }
 
-void TForm11::Xport_socketError(QAbstractSocket::SocketError error)
-{
-    if (error == QAbstractSocket::RemoteHostClosedError)
-        return;
-    Log.add("Socket error #" + std::to_string(socketErrorNumber(error)));
-}
-
 void TForm11::Tovek_client_socketConnect()
 {
-    Log.add("Connected TCP/IP, at " + timeText() + ", server " + bytesOf(Settings->Edit_lanxp_ip->text()));
+    Log.add("Connected TCP/IP, at " + timeText() + ", server " + Text8::fromUnicode(Settings->Edit_lanxp_ip->text()));
     Link.TovekClientConnected = true;
     Link.PacketNo = 1;
     TovekRxBlock.clear();
@@ -396,7 +388,7 @@ void TForm11::Tovek_client_socketConnect()
 void TForm11::Tovek_client_socketDisconnect()
 {
     Log.add("Disconnected TCP/IP connection at " + timeText() + ", from server "
-            + bytesOf(Settings->Edit_lanxp_ip->text()));
+            + Text8::fromUnicode(Settings->Edit_lanxp_ip->text()));
     Log.add("");
     Link.TovekClientConnected = false;
     TovekRxBlock.clear();
@@ -404,23 +396,15 @@ void TForm11::Tovek_client_socketDisconnect()
 
 void TForm11::Tovek_client_socketRead()
 {
-    while (Tovek_client_socket->bytesAvailable() > 0) {
-        char buffer[EthPacketSize];
-        const qint64 n = Tovek_client_socket->read(buffer, sizeof buffer);
-        if (n < 0) {
-            // The partial block is kept.
-            Log.add("Exception reading data from TCP socket (Tovek-2) - "
-                    + bytesOf(Tovek_client_socket->errorString()));
-            return;
-        }
-        if (n == 0)
-            return;
-        applyRxStep(TovekRxBlock.add(std::string_view(buffer, static_cast<std::size_t>(n))));
-    }
+    readGatewayPackets(*Tovek_client_socket, TovekRxBlock, [this](const std::string& error) {
+        // The partial block is kept.
+        Log.add("Exception reading data from TCP socket (Tovek-2) - " + error);
+    });
 }
 
-void TForm11::Tovek_client_socketError(QAbstractSocket::SocketError error)
+void TForm11::logSocketError(QAbstractSocket::SocketError error)
 {
+    // A peer closing the connection is its disconnect, not an error.
     if (error == QAbstractSocket::RemoteHostClosedError)
         return;
     Log.add("Socket error #" + std::to_string(socketErrorNumber(error)));
@@ -440,7 +424,7 @@ bool TForm11::sendOn(NetLink link, const std::string& bytes, std::string& error)
         return false;
     }
     if (socket->write(bytes.data(), static_cast<qint64>(bytes.size())) < 0) {
-        error = bytesOf(socket->errorString());
+        error = Text8::fromUnicode(socket->errorString());
         return false;
     }
     // Out now, not when the window's events next run: a sender may hold the window right

@@ -27,11 +27,7 @@
 
 namespace {
 
-constexpr int Broadcast = 254;
 constexpr int HighestNewAddress = 250;
-const std::string WildcardId = "FFFFFFFF";
-
-std::string bytesOf(const QString& text) { return Text8::fromUnicode(text); }
 
 QComboBox* combo(QWidget* parent, const char* name, const QStringList& items, bool editable)
 {
@@ -138,12 +134,17 @@ bool TForm11::sendCommand(const std::function<void()>& send)
     }
 }
 
-void TForm11::runMeterCommand(bool readAfterWrite, const std::function<void(int target)>& send)
+int TForm11::readyCommandTarget()
 {
     if (!PrepareLink())
-        return;
+        return -1;
     SearchActive = false;
-    const int target = commandTarget();
+    return commandTarget();
+}
+
+void TForm11::runMeterCommand(bool readAfterWrite, const std::function<void(int target)>& send)
+{
+    const int target = readyCommandTarget();
     if (target < 0)
         return;   // the link stays readied
     if (readAfterWrite)
@@ -158,7 +159,7 @@ void TForm11::Butt_set_baudClick()
 {
     if (refuseWhileBusy())
         return;
-    const std::optional<std::uint8_t> ci = BaudRateCi(bytesOf(Combo_set_baud->currentText()));
+    const std::optional<std::uint8_t> ci = BaudRateCi(Text8::fromUnicode(Combo_set_baud->currentText()));
     if (!ci) {
         Log.add("Wrong baud...");
         return;
@@ -177,7 +178,7 @@ void TForm11::Butt_set_idClick()
 {
     if (refuseWhileBusy())
         return;
-    const std::string id = bytesOf(Edit_new_id->text());
+    const std::string id = Text8::fromUnicode(Edit_new_id->text());
     if (id.size() != 8)
         return;
     runMeterCommand(true, [&](int target) { Frames.SendSetId(target, id); });
@@ -187,7 +188,7 @@ void TForm11::Butt_modify_litersClick()
 {
     if (refuseWhileBusy())
         return;
-    const std::string value = bytesOf(Edit_liter->text());
+    const std::string value = Text8::fromUnicode(Edit_liter->text());
     if (value.empty()) {
         Log.add("Liter value is not entered...");
         return;
@@ -202,7 +203,7 @@ void TForm11::Butt_set_mediumClick()
 {
     if (refuseWhileBusy())
         return;
-    const std::string medium = bytesOf(Combo_medium->currentText());
+    const std::string medium = Text8::fromUnicode(Combo_medium->currentText());
     if (medium.empty()) {
         Log.add("Incomplete data entered to program medium ...");
         return;
@@ -216,15 +217,12 @@ void TForm11::Butt_set_unitClick()
 {
     if (refuseWhileBusy())
         return;
-    const std::string unit = bytesOf(Combo_unit->currentText());
+    const std::string unit = Text8::fromUnicode(Combo_unit->currentText());
     if (!IsSettableUnit(unit)) {
         Log.add("Incorrect unit. Allowable units are l,Wh,kJ,N/A...");
         return;
     }
-    if (!PrepareLink())
-        return;
-    SearchActive = false;
-    const int target = commandTarget();
+    const int target = readyCommandTarget();
     if (target < 0)
         return;
     if (Check_wendix->isChecked()) {
@@ -232,7 +230,7 @@ void TForm11::Butt_set_unitClick()
         return;
     }
     const std::string medium = Grid_vantrel->grid().cell(TableHasSecMain ? 6 : 5, MeterSelRow);
-    const std::uint8_t vif = UnitVifCode(bytesOf(Combo_constant->currentText()), unit);
+    const std::uint8_t vif = UnitVifCode(Text8::fromUnicode(Combo_constant->currentText()), unit);
     ReadAfterWrite = true;
     if (sendCommand([&] { Frames.SendSetUnit(target, MediumCode(medium), vif); }))
         startRespond(RespondUse::OtherExchange);
@@ -248,8 +246,8 @@ void TForm11::BitBtn19Click()
 
 void TForm11::relayValueWrite()
 {
-    const std::string unit = bytesOf(Combo_unit->currentText());
-    const std::string constant = bytesOf(Combo_constant->currentText());
+    const std::string unit = Text8::fromUnicode(Combo_unit->currentText());
+    const std::string constant = Text8::fromUnicode(Combo_constant->currentText());
     if (unit.empty()) {
         Log.add("Enter unit - l,Wh,kJ,N/A...");
         return;
@@ -261,7 +259,7 @@ void TForm11::relayValueWrite()
     if (!PrepareLink())
         return;
     const std::uint8_t vif = UnitVifCode(constant, unit);
-    const std::string value = RelayValueField(bytesOf(Edit_liter_rel->text()));
+    const std::string value = RelayValueField(Text8::fromUnicode(Edit_liter_rel->text()));
     SearchActive = false;
     int target = Broadcast;
     if (!Check_broadcast->isChecked()) {

@@ -23,12 +23,6 @@
 
 #include <exception>
 
-namespace {
-
-constexpr std::size_t SelectionWidth = 8;
-
-} // namespace
-
 // --- MeterTableOwner: the window as the meter-row update sees it ---
 
 bool MeterTableOwner::SearchActive() const { return form_.SearchActive; }
@@ -150,13 +144,7 @@ void TForm11::buildMeterOperations(QBoxLayout* side)
     Label7 = label(Group_search, "Label7", "By Secondary address: ");
     Butt_find_id = button(Group_search, "Butt_find_id", "Find");
     Butt_find_all = button(Group_search, "Butt_find_all", "Find all");
-    connect(Butt_find_primary, &QPushButton::clicked, this, [this] {
-        try {
-            Butt_find_primaryClick();
-        } catch (const std::exception& e) {
-            Log.add(e.what());
-        }
-    });
+    connectClicked(Butt_find_primary, &TForm11::Butt_find_primaryClick);
 
     Group_ops = new QGroupBox("   Basic Config.   ", TabSheet1);
     Group_ops->setObjectName("Group_ops");

@@ -4,6 +4,7 @@
 #include "TForm11.h"
 
 #include "EnableTimer.h"
+#include "LanguageTexts.h"
 #include "MeterRowUpdate.h"
 #include "Prompts.h"
 #include "StringGridView.h"
@@ -20,13 +21,6 @@
 
 #include <chrono>
 #include <exception>
-
-namespace {
-
-constexpr int Broadcast = 254;
-const std::string Acknowledge("\xE5", 1);
-
-} // namespace
 
 UiLanguage TForm11::TickedLanguage() const
 {
@@ -428,5 +422,5 @@ void TForm11::endReadAll()
     progress_->setPosition(0);
     ReadAfterWrite = false;
     ReleaseLink();
-    Butt_readall->setText(Text8::toUnicode(ReadAllButtonCaption(TickedLanguage())));
+    Butt_readall->setText(Text8::toUnicode(ReadAllButtonCaption(TickedLanguage(), EncodingName)));
 }

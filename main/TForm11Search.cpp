@@ -4,9 +4,7 @@
 // the window closes.
 #include "TForm11.h"
 
-#include "StringGridView.h"
 #include "TSettings.h"
-#include "UpDownEdit.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -112,13 +110,11 @@ public:
     }
     void endOfSearch() override
     {
-        onUi([this](TForm11& f) {
-            ended_ = true;
+        onUi([](TForm11& f) {
+            f.searchEnded_ = true;
             f.endWildcardSearch();
         });
     }
-    // The end step has run (window's thread only): the thread is returning.
-    bool ended() const { return ended_; }
     void wait(std::chrono::milliseconds time) override
     {
         if (peerDone_) {
@@ -137,13 +133,12 @@ private:
         never.wait_for(lock, cancel_, time, [] { return false; });
     }
     // A test's peer tells when the answer is in (or none will come), asked on the window's
-    // thread.
+    // thread; ten seconds after the frame it is given up.
     void waitForPeer()
     {
         using namespace std::chrono_literals;
-        const auto giveUp = std::chrono::steady_clock::now() + 10s;
-        while (!cancel_.stop_requested() && std::chrono::steady_clock::now() < giveUp) {
-            if (result<bool>(true, [done = peerDone_](TForm11&) { return done(); }))
+        while (!cancel_.stop_requested()) {
+            if (result<bool>(true, [](TForm11& f) { return !f.peerStillAnswering(); }))
                 return;
             pause(2ms);
         }
@@ -164,7 +159,6 @@ private:
     UiCall ui_;
     std::stop_token cancel_;
     std::function<bool()> peerDone_;   // a test's peer, or none
-    bool ended_ = false;
 };
 
 std::chrono::milliseconds TForm11::searchWait() const
@@ -179,6 +173,7 @@ void TForm11::startWildcardSearch()
     StopSecondary = false;
     LsbSearch = Settings->Check_LSB->isChecked();
     std::stop_source cancel;
+    searchEnded_ = false;
     searchHost_ = std::make_unique<SearchHost>(*this, cancel.get_token());
     SearchThread = std::make_unique<SecondaryIDThread>(*searchHost_, StopSecondary, LsbSearch, cancel);
 }
@@ -208,14 +203,14 @@ void TForm11::endWildcardSearch()
     // The thread returns as soon as this hand-over is done; it is joined right after, unless
     // a new search has taken its place (which joined it).
     QTimer::singleShot(0, this, [this] {
-        if (searchHost_ && static_cast<SearchHost&>(*searchHost_).ended())
+        if (searchHost_ && searchEnded_)
             joinSearchThread();
     });
 }
 
 bool TForm11::searchRunning() const
 {
-    return SearchThread && !(searchHost_ && static_cast<const SearchHost&>(*searchHost_).ended());
+    return SearchThread && !(searchHost_ && searchEnded_);
 }
 
 void TForm11::joinSearchThread()

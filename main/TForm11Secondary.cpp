@@ -30,11 +30,6 @@ namespace {
 constexpr int Selected = 253;
 constexpr auto AutoAddressPause = std::chrono::milliseconds(200);
 constexpr int LastAutoAddress = 249;
-constexpr std::size_t SelectionWidth = 8;
-const std::string Acknowledge("\xE5", 1);
-const std::string WildcardId = "FFFFFFFF";
-
-std::string bytesOf(const QString& text) { return Text8::fromUnicode(text); }
 
 } // namespace
 
@@ -72,7 +67,7 @@ void TForm11::Butt_find_idClick()
 {
     if (refuseWhileBusy())
         return;
-    const std::string id = bytesOf(Edit_id->text());
+    const std::string id = Text8::fromUnicode(Edit_id->text());
     if (id.size() != 8) {
         Log.add("Incorrect ID entered");
         return;
@@ -154,7 +149,7 @@ void TForm11::secondaryTick()
 {
     const std::string reply = takeReply();
     if (reply.empty()) {
-        Log.add("No response from device " + (SetAddrPending ? CurId : bytesOf(Edit_id->text())));
+        Log.add("No response from device " + (SetAddrPending ? CurId : Text8::fromUnicode(Edit_id->text())));
         Timer_secondary->stop();
         SetAddrPending = false;
         if (AutoAddressing)
@@ -222,21 +217,24 @@ void TForm11::BitBtn21Click()
         AutoAddrNext = UD_AutoPrimary->value();
         AutoAddrRow = 1;
         BitBtn21->setText("Stop addr");
-        const StringGrid& grid = Grid_vantrel->grid();
-        CurId = grid.cell(0, 1).substr(0, SelectionWidth);
-        CurAddr = grid.cell(1, 1).substr(0, SelectionWidth);
-        ShowCurrentDevice();
-        AutoAddressing = true;
-        UD_new_address->setValue(AutoAddrNext);
-        setPrimaryAddress();
+        addressRow(AutoAddrRow);
         return;
     }
     Timer_secondary->stop();
     Timer_auto_address->stop();
-    AutoAddressing = false;
     SetAddrPending = false;   // the stopped selection's new address is not the next Find's
-    setAutoAddressControls(true);
-    BitBtn21->setText("Auto address");
+    endAutoAddressing();
+}
+
+void TForm11::addressRow(int row)
+{
+    const StringGrid& grid = Grid_vantrel->grid();
+    CurId = grid.cell(0, row).substr(0, SelectionWidth);
+    CurAddr = grid.cell(1, row).substr(0, SelectionWidth);
+    ShowCurrentDevice();
+    AutoAddressing = true;
+    UD_new_address->setValue(AutoAddrNext);
+    setPrimaryAddress();
 }
 
 void TForm11::endAutoAddressing()
@@ -257,14 +255,8 @@ void TForm11::Timer_auto_addressTimer()
             endAutoAddressing();
             return;
         }
-        const StringGrid& grid = Grid_vantrel->grid();
-        if (AutoAddrRow < grid.RowCount() - 1) {
-            CurId = grid.cell(0, AutoAddrRow).substr(0, SelectionWidth);
-            CurAddr = grid.cell(1, AutoAddrRow).substr(0, SelectionWidth);
-            ShowCurrentDevice();
-            AutoAddressing = true;
-            UD_new_address->setValue(AutoAddrNext);
-            setPrimaryAddress();
+        if (AutoAddrRow < Grid_vantrel->grid().RowCount() - 1) {
+            addressRow(AutoAddrRow);
             return;
         }
         endAutoAddressing();

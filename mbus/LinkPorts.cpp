@@ -2,8 +2,6 @@
 
 namespace {
 
-constexpr std::uint16_t GatewayPort = 59615;
-
 struct Number {
     bool isNumber = false;
     bool inRange = false;   // 0..65535

@@ -6,6 +6,9 @@
 
 // The port a link's port text gives. A number is an optional sign and decimal digits.
 
+// The gateways' port: the listening socket's default and the gateway server's.
+inline constexpr std::uint16_t GatewayPort = 59615;
+
 // The listening socket: 59615 when the text is not a number; none, so that the open fails,
 // for a number outside 0..65535 (0 lets the system choose).
 std::optional<std::uint16_t> ListenPortOf(std::string_view text);

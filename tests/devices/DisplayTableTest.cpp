@@ -164,7 +164,8 @@ TEST_F(DisplayTable, FillFollowsTheTableAsLaidOutAndStopsAt250Rows)
     EXPECT_EQ(pexor().cell(6, 1), "0.0");
 
     // A table laid out with the column: unit from 5, cooling from 4, model from 10.
-    f().LayMeterColumns();
+    f().TableHasSecMain = f().SecMainShown;   // laid out anew, the cells where they are
+    f().SetLanguageEnglish();
     ASSERT_TRUE(f().TableHasSecMain);
     meters().setCell(4, 1, "3.25");
     meters().setCell(9, 1, "");

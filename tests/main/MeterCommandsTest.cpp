@@ -185,7 +185,8 @@ TEST_F(Commands, SetUnitTakesTheMediumTheTableShows)
 
     // With the second main value shown, Medium is column 6.
     f().SecMainShown = true;
-    f().LayMeterColumns();
+    f().TableHasSecMain = f().SecMainShown;   // laid out anew, the cells where they are
+    f().SetLanguageEnglish();
     grid().setCell(5, 1, "Water");
     grid().setCell(6, 1, "Heat (rt)");
     f().SetUnit1->trigger();
