@@ -26,8 +26,6 @@
 using netpeers::Peer;
 using netpeers::Server;
 
-inline std::string replyWith(const std::string& text) { return EthReplyPacket {.text = text}.packet(); }
-
 // The process's open socket descriptors (other descriptors come and go with threads).
 inline std::size_t openSockets()
 {

@@ -200,7 +200,7 @@ TEST_F(NetLinks, TheFirstPacketOfAGatewayStartsTheAutomaticRead)
     grid.setCell(0, 1, "00000009");
     grid.setRowCount(3);
     Peer gateway = gatewayCallsIn();
-    ASSERT_TRUE(gateway.send(EthReplyPacket {.statusOnly = true, .status = 1, .flags1 = 0x80}.packet()));
+    ASSERT_TRUE(gateway.send(statusOnlyReply({.status = 1, .flags1 = 0x80})));
     ASSERT_TRUE(QTest::qWaitFor([&] { return w.SearchActive; }, 10000));
     EXPECT_TRUE(prompts.boxes.empty());   // the table was cleared without asking
     EXPECT_EQ(grid.RowCount(), 2);
