@@ -3,7 +3,7 @@
 // and stops, which are never refused. The line is the meter bus; a display that never
 // answers is enough here.
 #include "BlockingWait.h"
-#include "BusSimulator.h"
+#include "BusHolder.h"
 #include "DisplayAppFixture.h"
 #include "StringGridView.h"
 #include "TForm11.h"
@@ -52,11 +52,7 @@ void windowSystemClick(QWidget& widget)
                                                     QEvent::MouseButtonRelease);
 }
 
-struct GuardBus {
-    std::unique_ptr<BusSimulator> bus;
-};
-
-class DisplayGuard : protected GuardBus, public DisplayAppFixture {
+class DisplayGuard : protected BusHolder, public DisplayAppFixture {
 protected:
     DisplayGuard()
     {

@@ -6,12 +6,12 @@
 #include "TFUsers.h"
 #include "TForm11.h"
 #include "TLogin.h"
+#include "UsEnglishLocale.h"
 #include "UsersFile.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
-#include <QLocale>
 
 #include <optional>
 #include <string>
@@ -21,12 +21,7 @@
 // so that a new account is dated "3/5/26"; helpers for the accounts window and the login.
 class AccountsFixture : public AppFixture {
 protected:
-    AccountsFixture()
-    {
-        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-        clock.set({2026, 3, 5, 10, 30, 0, 0});
-    }
-    ~AccountsFixture() override { QLocale::setDefault(oldLocale_); }
+    AccountsFixture() { clock.set({2026, 3, 5, 10, 30, 0, 0}); }
 
     std::string usersPath() const { return paths().filesDir() + "/users.dat"; }
     std::string fileBytes() const { return readFileBytes(usersPath()); }
@@ -68,15 +63,18 @@ protected:
             texts.push_back(b.text);
         return texts;
     }
-    std::string gridRow(int row)
+    std::string gridRow(int row) { return rowText(users().Grid_users->grid(), row); }
+    // What a password box's undo history still holds once the program has cleared it.
+    static std::string undone(QLineEdit* edit)
     {
-        const StringGrid& g = users().Grid_users->grid();
-        std::string text;
-        for (int c = 0; c < g.ColCount(); ++c)
-            text += (c ? "|" : "") + g.cell(c, row);
+        edit->setEchoMode(QLineEdit::Normal);
+        edit->undo();
+        const std::string text = edit->text().toStdString();
+        edit->setEchoMode(QLineEdit::Password);
+        edit->setText(QString());
         return text;
     }
 
 private:
-    QLocale oldLocale_;
+    UsEnglishLocale locale_;
 };

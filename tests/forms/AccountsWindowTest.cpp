@@ -60,15 +60,6 @@ TEST_F(AccountsWindowTest, NoCopyOfTheTypedPasswordsStaysInThePasswordBoxes)
     writeAccountsFile(usersPath(), {Admin});
     start();
     TFUsers& u = users();
-    // What a box's undo history still holds once the window has cleared it.
-    const auto undone = [](QLineEdit* edit) {
-        edit->setEchoMode(QLineEdit::Normal);
-        edit->undo();
-        const std::string text = edit->text().toStdString();
-        edit->setEchoMode(QLineEdit::Password);
-        edit->setText(QString());
-        return text;
-    };
     QTest::keyClicks(u.Edit_user, "bob");
     QTest::keyClicks(u.Edit_pass1, "Pw-x7Q9z");
     QTest::keyClicks(u.Edit_pass2, "Pw-x7Q9z");

@@ -187,17 +187,6 @@ TEST_F(LoginTest, ACharacterOutsideTheCodePageMatchesNoAccount)
     EXPECT_TRUE(enter("ab?", "pw"));
 }
 
-// What an edit's undo history still holds once the program has cleared it.
-std::string undone(QLineEdit* edit)
-{
-    edit->setEchoMode(QLineEdit::Normal);
-    edit->undo();
-    const std::string text = edit->text().toStdString();
-    edit->setEchoMode(QLineEdit::Password);
-    edit->setText(QString());
-    return text;
-}
-
 TEST_F(LoginTest, NoCopyOfTheTypedPasswordStaysInThePasswordBox)
 {
     writeAccountsFile(usersPath(), {{"admin", "Secret1", "Administrator"}});

@@ -51,11 +51,6 @@ bool isToken(const std::string& token, std::string_view line)
         && line.find(token) != std::string_view::npos;
 }
 
-bool suffixOf(const std::string& text, std::string_view line)
-{
-    return text.size() <= line.size() && line.substr(line.size() - text.size()) == text;
-}
-
 std::optional<std::int32_t> referenceInteger(std::string_view text)
 {
     std::size_t i = text.find_first_not_of(' ');
@@ -114,14 +109,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(pulses->multDiv.find(' ') == std::string::npos);
         FUZZ_CHECK(isToken(pulses->start, log.line(*pulsesAt + 1)));
         FUZZ_CHECK(isToken(pulses->total, log.line(*pulsesAt + 2)));
-        FUZZ_CHECK(suffixOf(pulses->unit, log.line(*pulsesAt + 1)));
+        FUZZ_CHECK(log.line(*pulsesAt + 1).ends_with(pulses->unit));
     }
     const std::optional<std::size_t> userAt = FindReplyBlock(log, first, "User #:", UserNumberWindow);
     const std::optional<UserNumberFields> user = DecodeUserNumber(log, first, address);
     FUZZ_CHECK(user.has_value() == userAt.has_value());
     if (user) {
-        FUZZ_CHECK(suffixOf(user->userNumber, log.line(*userAt)));
-        FUZZ_CHECK(suffixOf(user->freeText, log.line(*userAt + 1)));
+        FUZZ_CHECK(log.line(*userAt).ends_with(user->userNumber));
+        FUZZ_CHECK(log.line(*userAt + 1).ends_with(user->freeText));
     }
     const int column = 11 + data[0] % 3;
     const std::optional<TariffFields> tariff = DecodeTariff(log, first, address, column);

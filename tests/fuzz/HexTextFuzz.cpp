@@ -231,8 +231,6 @@ T take(const std::uint8_t*& p, std::size_t& left)
     return v;
 }
 
-} // namespace
-
 // The custom command typed in hex, against a model: the text's checks in their order, then
 // one byte a blank-separated token of one or two digits.
 void checkHexCommand(std::string_view text)
@@ -268,6 +266,8 @@ void checkHexCommand(std::string_view text)
     if (error.empty() && !bytes.empty())
         FUZZ_CHECK(ParseHexCommand(SpacedHex(bytes)).bytes == bytes);
 }
+
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

@@ -19,16 +19,6 @@
 
 namespace {
 
-bool startsWith(std::string_view s, std::string_view prefix)
-{
-    return s.substr(0, prefix.size()) == prefix;
-}
-
-bool endsWith(std::string_view s, std::string_view suffix)
-{
-    return s.size() >= suffix.size() && s.substr(s.size() - suffix.size()) == suffix;
-}
-
 // "1-3,7" back into 1, 2, 3, 7.
 std::vector<int> listed(std::string_view list)
 {
@@ -72,7 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         for (int a : display.addresses())
             FUZZ_CHECK(again.entry(a) == display.entry(a));
     } catch (const std::runtime_error& e) {
-        FUZZ_CHECK(startsWith(e.what(), "line "));
+        FUZZ_CHECK(std::string_view(e.what()).starts_with("line "));
         SimDisplay again;
         try {
             simParseDisplayEntries(text, again);
@@ -90,14 +80,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::string reply = display.handle(command, now).bytes;
         bool known = false;
         for (const char* f : forms)
-            known = known || startsWith(reply, f);
+            known = known || reply.starts_with(f);
         FUZZ_CHECK(known);
-        FUZZ_CHECK(endsWith(reply, "\r\n") != startsWith(reply, "User #: "));
-        if (startsWith(reply, "Entry ")) {
-            FUZZ_CHECK(startsWith(command, "SET ENTR="));
+        FUZZ_CHECK(reply.ends_with("\r\n") != reply.starts_with("User #: "));
+        if (reply.starts_with("Entry ")) {
+            FUZZ_CHECK(command.starts_with("SET ENTR="));
             FUZZ_CHECK(display.entry(std::stoi(std::string(command.substr(9)))).has_value());
         }
-        if (startsWith(command, "DEL ENTR=") && reply == "OK\r\n")
+        if (command.starts_with("DEL ENTR=") && reply == "OK\r\n")
             FUZZ_CHECK(!display.entry(std::stoi(std::string(command.substr(9)))).has_value());
     }
     for (int a : display.addresses())
@@ -105,7 +95,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     display.setAddrForm(SimAddrForm::List);
     const std::string list = display.handle("GET ADDR", now).bytes;
-    FUZZ_CHECK(startsWith(list, "Active devices: ") && endsWith(list, "\r\n"));
+    FUZZ_CHECK(list.starts_with("Active devices: ") && list.ends_with("\r\n"));
     FUZZ_CHECK(listed(std::string_view(list).substr(16, list.size() - 18)) == display.addresses());
     return 0;
 }

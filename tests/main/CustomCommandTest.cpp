@@ -35,7 +35,6 @@ protected:
         ASSERT_TRUE(QTest::qWaitFor(cond, 10000));
         f().Timer_free_commandTimer();
     }
-    std::string lastLine() { return f().Log.line(f().Log.count() - 1); }
 
     bool sent = false;   // the reply timer was started
 };
@@ -86,7 +85,7 @@ TEST_F(CustomCommands, OnTheSerialPortHexGoesByteByByteAndTextUnchanged)
     EXPECT_EQ(line.readMaster(5, std::chrono::seconds(5)), std::string("\x10\x7B\x01\x7C\x16", 5));
     line.writeMaster("\xE5");
     tickWhen([&] { return w.Comm1.InQueCount() == 1; });
-    EXPECT_EQ(lastLine(), "E5 ");
+    EXPECT_EQ(lastLogLine(), "E5 ");
     EXPECT_FALSE(w.PortOpen);   // released after the tick
     EXPECT_EQ(std::count_if(w.Log.lines().begin(), w.Log.lines().end(),
                             [](const std::string& l) { return l.starts_with("Sent:"); }),
@@ -99,7 +98,7 @@ TEST_F(CustomCommands, OnTheSerialPortHexGoesByteByByteAndTextUnchanged)
     line.writeMaster("OK\r\nX");
     const std::size_t from = w.Log.count();
     tickWhen([&] { return w.Comm1.InQueCount() == 5; });
-    EXPECT_EQ(linesSince(from), (std::vector<std::string> {"OK", "X"}));
+    EXPECT_EQ(logFrom(from), (std::vector<std::string> {"OK", "X"}));
     EXPECT_FALSE(w.PortOpen);
 
     // No reply: nothing logged for it, the port closed all the same.
@@ -138,7 +137,7 @@ TEST_F(CustomCommands, RefusedCommandsOpenNothingAndSendNothing)
         const std::size_t from = w.Log.count();
         send(r.text, true);
         EXPECT_FALSE(sent);
-        EXPECT_EQ(linesSince(from), std::vector<std::string> {r.line});
+        EXPECT_EQ(logFrom(from), std::vector<std::string> {r.line});
         EXPECT_FALSE(w.PortOpen);
     }
     // An empty command does nothing at all.
@@ -163,7 +162,7 @@ TEST_F(CustomCommands, TheListeningGatewayTakesTextBareAndHexAsATextPacket)
     TForm11& w = f();
     // Without a gateway: the text command's error, and the reply display runs.
     send("GET TIME", false);
-    EXPECT_EQ(lastLine(), "Socket exception during setting Pexor parameters - not connected");
+    EXPECT_EQ(lastLogLine(), "Socket exception during setting Pexor parameters - not connected");
     EXPECT_TRUE(sent);
     EXPECT_TRUE(w.Link.ListenOpen);
     EXPECT_FALSE(w.Link.ClientOnListen);
@@ -174,7 +173,7 @@ TEST_F(CustomCommands, TheListeningGatewayTakesTextBareAndHexAsATextPacket)
     // nothing counted, the flags left, and the reply display runs.
     w.Link.ClientOnListen = true;
     send("68 03", true);
-    EXPECT_EQ(lastLine(), "Socket exception during free hex command - not connected");
+    EXPECT_EQ(lastLogLine(), "Socket exception during free hex command - not connected");
     EXPECT_TRUE(sent);
     EXPECT_EQ(w.Link.PacketNo, 1);
     EXPECT_TRUE(w.Link.ListenOpen && w.Link.ClientOnListen);
@@ -189,7 +188,7 @@ TEST_F(CustomCommands, TheListeningGatewayTakesTextBareAndHexAsATextPacket)
     EXPECT_EQ(w.Link.PacketNo, 2);   // a bare text counts too
     ASSERT_TRUE(gateway.send(replyWith("12:00:00")));
     tickWhen([&] { return !w.Link.EthReplyText.empty(); });
-    EXPECT_EQ(lastLine(), "12:00:00");
+    EXPECT_EQ(lastLogLine(), "12:00:00");
     EXPECT_EQ(w.Link.EthReplyText, "");   // released: the listening link clears its reply
     EXPECT_TRUE(w.Link.ClientOnListen);   // ... and stays
 
@@ -203,7 +202,7 @@ TEST_F(CustomCommands, TheListeningGatewayTakesTextBareAndHexAsATextPacket)
     EXPECT_EQ(w.Link.PacketNo, 3);
     ASSERT_TRUE(gateway.send(replyWith("\x68\x03")));
     tickWhen([&] { return !w.Link.EthReplyText.empty(); });
-    EXPECT_EQ(lastLine(), "68 03 ");
+    EXPECT_EQ(lastLogLine(), "68 03 ");
 }
 
 TEST_F(CustomCommands, TheGatewayServerTakesBothWrappedAfterAConnect)
@@ -223,9 +222,9 @@ TEST_F(CustomCommands, TheGatewayServerTakesBothWrappedAfterAConnect)
     EXPECT_EQ(at(packet, 7), 1);
     ASSERT_TRUE(gw.send(replyWith("OK")));
     tickWhen([&] { return !w.Link.EthReplyText.empty(); });
-    EXPECT_EQ(lastLine(), "");   // after "OK" the disconnect's empty line
+    EXPECT_EQ(lastLogLine(), "");   // after "OK" the disconnect's empty line
     EXPECT_EQ(w.Log.line(w.Log.count() - 2), "Disconnected TCP/IP connection at 2:05:09 PM, from server 127.0.0.1");
-    EXPECT_TRUE(std::count(w.Log.lines().begin(), w.Log.lines().end(), "OK") == 1);
+    EXPECT_TRUE(logCount("OK") == 1);
     EXPECT_TRUE(gw.waitClosed());
 
     // Hex: an older reply is never shown as this command's answer; the packet carries the
@@ -243,7 +242,7 @@ TEST_F(CustomCommands, TheGatewayServerTakesBothWrappedAfterAConnect)
     EXPECT_EQ(w.Link.PacketNo, 2);
     const std::size_t from = w.Log.count();
     w.Timer_free_commandTimer();   // the gateway is silent: only the link's end is logged
-    EXPECT_EQ(linesSince(from),
+    EXPECT_EQ(logFrom(from),
               (std::vector<std::string> {"Disconnected TCP/IP connection at 2:05:09 PM, from server 127.0.0.1", ""}));
     EXPECT_FALSE(w.Link.TovekClientConnected);
 
@@ -253,7 +252,7 @@ TEST_F(CustomCommands, TheGatewayServerTakesBothWrappedAfterAConnect)
     w.Link.EthReplyText = "old";
     send("10 7B", true);
     EXPECT_TRUE(sent);
-    EXPECT_EQ(lastLine(), "Socket exception during free hex command - '' is not a valid integer value");
+    EXPECT_EQ(lastLogLine(), "Socket exception during free hex command - '' is not a valid integer value");
     EXPECT_EQ(w.Link.EthReplyText, "");
     Peer gw3 = server.accept();
     EXPECT_EQ(w.Link.PacketNo, 1);
@@ -266,7 +265,7 @@ TEST_F(CustomCommands, TheGatewayServerTakesBothWrappedAfterAConnect)
     settings().Edit_lanxp_port->setText(QString::fromStdString(closed.text()));
     send("GET TIME", false);
     EXPECT_FALSE(sent);
-    EXPECT_EQ(std::count(w.Log.lines().begin(), w.Log.lines().end(), "Socket error #10061"), 1);
+    EXPECT_EQ(logCount("Socket error #10061"), 1u);
     send("10 7B", true);
     EXPECT_FALSE(sent);
 }
@@ -284,7 +283,7 @@ TEST_F(CustomCommands, TheDisplayModuleTakesBothRawAfterAConnect)
     EXPECT_EQ(peer.take(8), "GET SERV");
     ASSERT_TRUE(peer.send("V48 ready"));
     tickWhen([&] { return w.Link.LanxpReplyText.size() == 9; });
-    EXPECT_EQ(std::count(w.Log.lines().begin(), w.Log.lines().end(), "V48 ready"), 1);
+    EXPECT_EQ(logCount("V48 ready"), 1u);
     EXPECT_FALSE(w.Link.LanxpConnected);
     EXPECT_TRUE(peer.waitClosed());
 
@@ -297,7 +296,7 @@ TEST_F(CustomCommands, TheDisplayModuleTakesBothRawAfterAConnect)
     EXPECT_EQ(again.take(5), std::string("\x10\x7B\x01\x7C\x16", 5));
     ASSERT_TRUE(again.send("\xE5"));
     tickWhen([&] { return w.Link.LanxpReplyText == "\xE5"; });
-    EXPECT_EQ(std::count(w.Log.lines().begin(), w.Log.lines().end(), "E5 "), 1);
+    EXPECT_EQ(logCount("E5 "), 1u);
     EXPECT_TRUE(again.waitClosed());
 
     const ClosedPort closed;

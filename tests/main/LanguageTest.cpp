@@ -12,7 +12,6 @@
 #include "TelegramBuilder.h"
 #include "Text8.h"
 #include "UpDownEdit.h"
-#include "WaitUntil.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -62,13 +61,7 @@ protected:
             for (int c = 0; c < 10; ++c)
                 meters().setCell(c, r, "r" + std::to_string(r) + "c" + std::to_string(c));
     }
-    std::string row(int r)
-    {
-        std::string text;
-        for (int c = 0; c < meters().ColCount(); ++c)
-            text += (c ? "|" : "") + meters().cell(c, r);
-        return text;
-    }
+    std::string row(int r) { return rowText(meters(), r); }
     // The titles page applied with the second-main box as given.
     void applyTitles(bool secMain, int count = 0)
     {
@@ -372,13 +365,7 @@ TEST_F(Languages, AReadBeforeTheReLayWritesTheColumnsTheTableHas)
     f().Timer_respond->setInterval(3600 * 1000);   // stepped by hand
     f().Butt_readonce->click();
     ASSERT_TRUE(waitBus(1, 1));
-    // The pseudo-terminal hands the answer on a little later.
-    std::size_t answer = 0;
-    for (const SimLogEntry& e : bus->log())
-        if (e.kind == SimLogEntry::Kind::Reply)
-            answer = e.bytes.size();
-    ASSERT_GT(answer, 0u);
-    ASSERT_TRUE(waitUntil([&] { return f().Comm1.InQueCount() >= static_cast<int>(answer); }));
+    ASSERT_TRUE(waitForLastReplyOnPort());
     f().Timer_respondTimer();
     EXPECT_EQ(meters().cell(4, 1), "kWh");   // the Unit column of the table as it is
     EXPECT_EQ(meters().ColCount(), 10);

@@ -26,8 +26,6 @@
 using netpeers::Peer;
 using netpeers::Server;
 
-inline std::string replyWith(const std::string& text) { return EthReplyPacket {.text = text}.packet(); }
-
 // The process's open socket descriptors (other descriptors come and go with threads).
 inline std::size_t openSockets()
 {
@@ -47,8 +45,7 @@ protected:
     // is COM1 on the meter bus.
     void startWith(const std::string& misc, const std::string& sections = "")
     {
-        writeIni("[Com port]\r\nName=COM1\r\nSpeed=2400\r\n[Misc]\r\nRetry=0\r\n" + misc
-                 + "[Mbus]\r\nTimeout=" + std::to_string(Timeout) + "\r\n" + sections);
+        writeIni(busIni(0, misc, sections));
         start();
     }
     // A gateway box ticked and the listening socket opened at a port the system chooses, as
@@ -90,19 +87,9 @@ protected:
         ASSERT_TRUE(QTest::qWaitFor([&] { return !f().Link.ClientOnListen && f().Socket1Connections.empty(); }, 10000));
     }
 
-    std::size_t linesFrom(std::size_t first, const std::string& text)
-    {
-        const auto& lines = f().Log.lines();
-        return static_cast<std::size_t>(std::count(lines.begin() + static_cast<std::ptrdiff_t>(first), lines.end(), text));
-    }
-    std::vector<std::string> linesSince(std::size_t first)
-    {
-        const auto& lines = f().Log.lines();
-        return {lines.begin() + static_cast<std::ptrdiff_t>(first), lines.end()};
-    }
     bool waitLine(const std::string& text, std::size_t from = 0)
     {
-        return QTest::qWaitFor([&] { return linesFrom(from, text) > 0; }, 10000);
+        return QTest::qWaitFor([&] { return logCount(text, from) > 0; }, 10000);
     }
     // Everything peer sent has been read by the program's socket.
     static bool allRead(Peer& peer, QTcpSocket& socket)

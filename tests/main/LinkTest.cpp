@@ -49,12 +49,6 @@ protected:
         start();
     }
 
-    std::size_t linesEqualTo(const std::string& text)
-    {
-        const auto& lines = form11().Log.lines();
-        return static_cast<std::size_t>(std::count(lines.begin(), lines.end(), text));
-    }
-
     // The bytes the bus took, once n frames that passed its checks have arrived.
     std::string received(std::size_t n)
     {
@@ -94,8 +88,8 @@ TEST_F(LinkTest, EachExchangeOpensThePortAndClosesItAgain)
                     && s.Combo_com_parity->isEnabled());
         EXPECT_EQ(s.Butt_open_port->text(), "Connect to port");
     }
-    EXPECT_EQ(linesEqualTo("COM1 - 2400,8,Even"), 3u);
-    EXPECT_EQ(linesEqualTo("Sent:10 7B 01 7C 16 "), 1u);
+    EXPECT_EQ(logCount("COM1 - 2400,8,Even"), 3u);
+    EXPECT_EQ(logCount("Sent:10 7B 01 7C 16 "), 1u);
     EXPECT_EQ(openDescriptors(), descriptors);
 }
 

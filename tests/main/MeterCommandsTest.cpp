@@ -28,7 +28,6 @@ protected:
         grid().setCell(3, 1, value);
         grid().selectRow(1);
     }
-    std::string lastLog() { return f().Log.line(f().Log.count() - 1); }
     // Nothing went out, no exchange runs, no read-out is left waiting.
     void expectNothingSent()
     {
@@ -66,7 +65,7 @@ TEST_F(Commands, SetBaudSwitchesTheMeterWithoutARead)
 
     f().Combo_set_baud->setCurrentText("4800");
     f().Butt_set_baud->click();
-    EXPECT_EQ(lastLog(), "Wrong baud...");
+    EXPECT_EQ(lastLogLine(), "Wrong baud...");
     EXPECT_FALSE(f().PortOpen);
     EXPECT_EQ(bus->frameCount(), 2u);
 }
@@ -116,7 +115,7 @@ TEST_F(Commands, SetValueGoesAsBcdOrWithWdxAsABinaryNumber)
     start();
     selectMeter5();
     f().Butt_modify_litersClick();
-    EXPECT_EQ(lastLog(), "Liter value is not entered...");
+    EXPECT_EQ(lastLogLine(), "Liter value is not entered...");
     EXPECT_FALSE(f().PortOpen);
 
     f().Edit_liter->setText("123");
@@ -147,7 +146,7 @@ TEST_F(Commands, SetMediumCarriesTheSelectedIdOrTheWildcardOnBroadcast)
     start();
     selectMeter5();
     f().Butt_set_medium->click();
-    EXPECT_EQ(lastLog(), "Incomplete data entered to program medium ...");
+    EXPECT_EQ(lastLogLine(), "Incomplete data entered to program medium ...");
     EXPECT_FALSE(f().PortOpen);
 
     f().Combo_medium->setCurrentText("Water");
@@ -197,7 +196,7 @@ TEST_F(Commands, SetUnitTakesTheMediumTheTableShows)
     f().Timer_respond->stop();
     f().ReleaseLink();
     f().Butt_set_unit->click();
-    EXPECT_EQ(lastLog(), "Incorrect unit. Allowable units are l,Wh,kJ,N/A...");
+    EXPECT_EQ(lastLogLine(), "Incorrect unit. Allowable units are l,Wh,kJ,N/A...");
     EXPECT_FALSE(f().PortOpen);
 }
 
@@ -210,7 +209,7 @@ TEST_F(Commands, TheRelayValueGoesOnlyToARelay)
     f().Combo_constant->setCurrentText("1");
     f().Check_wendix->setChecked(true);
     f().Butt_set_unit->click();
-    EXPECT_EQ(lastLog(), "This m-bus device is NOT Relay! Skipping...");
+    EXPECT_EQ(lastLogLine(), "This m-bus device is NOT Relay! Skipping...");
     expectNothingSent();
     // The refusal leaves no read-out behind: the next read asks once.
     f().Butt_readonce->click();
@@ -259,7 +258,7 @@ TEST_F(Commands, ConversionErrorsAreLoggedAndSendNothing)
     selectMeter5("0500023E");
     f().Combo_medium->setCurrentText("Water");
     f().Butt_set_medium->click();
-    EXPECT_EQ(lastLog(), Incorrect + "'0500023E' is not a valid integer value");
+    EXPECT_EQ(lastLogLine(), Incorrect + "'0500023E' is not a valid integer value");
     expectNothingSent();
 
     setRows({{"", "5"}});   // no ID at all
@@ -281,7 +280,7 @@ TEST_F(Commands, ConversionErrorsAreLoggedAndSendNothing)
         const std::size_t before = incorrectLines();
         f().Butt_set_unitClick();
         EXPECT_EQ(incorrectLines(), before + 1);
-        EXPECT_TRUE(lastLog().starts_with(Incorrect));
+        EXPECT_TRUE(lastLogLine().starts_with(Incorrect));
         expectNothingSent();
     }
 }

@@ -37,7 +37,7 @@ TEST_F(NetLinks, TheListeningSocketOpensClosesAndRefusesBadPorts)
 {
     startListening();
     TForm11& w = f();
-    EXPECT_EQ(linesFrom(0, "Socket is opened at port 0"), 1u);
+    EXPECT_EQ(logCount("Socket is opened at port 0"), 1u);
     EXPECT_FALSE(w.Link.ClientOnListen);
 
     // Closing drops the gateway with it.
@@ -78,7 +78,7 @@ TEST_F(NetLinks, AGatewayIsAcceptedAndItsDisconnectLogged)
     socklen_t len = sizeof local;
     ASSERT_EQ(::getsockname(gateway.fd(), reinterpret_cast<sockaddr*>(&local), &len), 0);
     const std::string peerPort = std::to_string(ntohs(local.sin_port));
-    EXPECT_EQ(linesSince(from), (std::vector<std::string> {"Incoming request...",
+    EXPECT_EQ(logFrom(from), (std::vector<std::string> {"Incoming request...",
                                                            "Connected to 127.0.0.1, 127.0.0.1, port No " + peerPort,
                                                            "2:05:09 PM,  2/3/26", "\r"}));
     EXPECT_EQ(w.Link.PacketNo, 1);
@@ -89,7 +89,7 @@ TEST_F(NetLinks, AGatewayIsAcceptedAndItsDisconnectLogged)
     const std::size_t before = w.Log.count();
     gateway.close();
     ASSERT_TRUE(waitLine("Connection closed by client at 2/3/26, 2:05:09 PM", before));
-    EXPECT_EQ(linesSince(before).size(), 1u);   // a peer's close is no socket error
+    EXPECT_EQ(logFrom(before).size(), 1u);   // a peer's close is no socket error
     EXPECT_FALSE(w.Link.ClientOnListen);
     EXPECT_TRUE(w.Link.ListenOpen);
 
@@ -140,7 +140,7 @@ TEST_F(NetLinks, PacketsAreAssembledPerReadOnTheListeningLink)
     EXPECT_EQ(w.Log.count(), from);
     ASSERT_TRUE(gateway.send(split.substr(150)));
     ASSERT_TRUE(waitLine("Done!", from));
-    EXPECT_EQ(linesSince(from), (std::vector<std::string> {"Device 10.0.0.7", "Done!"}));
+    EXPECT_EQ(logFrom(from), (std::vector<std::string> {"Device 10.0.0.7", "Done!"}));
     EXPECT_EQ(w.Link.EthReplyText, "split");
     checkedGood("after the split");
 
@@ -156,7 +156,7 @@ TEST_F(NetLinks, PacketsAreAssembledPerReadOnTheListeningLink)
     // Two packets in one write: two checks.
     from = w.Log.count();
     ASSERT_TRUE(gateway.send(replyWith("first") + replyWith("second")));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return linesFrom(from, "Done!") == 2; }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return logCount("Done!", from) == 2; }, 10000));
     EXPECT_EQ(w.Link.EthReplyText, "second");
     checkedGood("after the pair");
 
@@ -200,7 +200,7 @@ TEST_F(NetLinks, TheFirstPacketOfAGatewayStartsTheAutomaticRead)
     grid.setCell(0, 1, "00000009");
     grid.setRowCount(3);
     Peer gateway = gatewayCallsIn();
-    ASSERT_TRUE(gateway.send(EthReplyPacket {.statusOnly = true, .status = 1, .flags1 = 0x80}.packet()));
+    ASSERT_TRUE(gateway.send(statusOnlyReply({.status = 1, .flags1 = 0x80})));
     ASSERT_TRUE(QTest::qWaitFor([&] { return w.SearchActive; }, 10000));
     EXPECT_TRUE(prompts.boxes.empty());   // the table was cleared without asking
     EXPECT_EQ(grid.RowCount(), 2);
@@ -355,7 +355,7 @@ TEST_F(NetLinks, HostilePeersCostNothingButLogLines)
         const std::size_t blocks = garbage.size() / 300;
         EXPECT_LE(w.Log.count() - from, blocks + 1);
         // A read that overshoots restarts assembly anywhere in the stream: any check may fail.
-        for (const std::string& line : linesSince(from))
+        for (const std::string& line : logFrom(from))
             ASSERT_TRUE((line.starts_with("Error in ") && line.ends_with(" of ethernet response..."))
                         || line.starts_with("Wrong byte count in the telegram, "))
                 << line;
@@ -418,7 +418,7 @@ TEST_F(NetLinks, AnIdleGatewayIsDroppedAndTheSocketListensAgain)
     EXPECT_TRUE(w.Link.ListenOpen);
     EXPECT_FALSE(w.Link.ClientOnListen);
     EXPECT_FALSE(w.Timer_close_socket->isActive());
-    EXPECT_EQ(linesFrom(from, "Connection closed by client at 2/3/26, 2:05:09 PM"), 1u);
+    EXPECT_EQ(logCount("Connection closed by client at 2/3/26, 2:05:09 PM", from), 1u);
 
     // Reads every 100 ms keep a gateway (the time-out here far longer than that gap).
     w.Timer_close_socket->setInterval(1000);
@@ -429,10 +429,10 @@ TEST_F(NetLinks, AnIdleGatewayIsDroppedAndTheSocketListensAgain)
     QObject::connect(&sender, &QTimer::timeout, [&] { busy.send(replyWith("tick")); ++sent; });
     const std::size_t keep = w.Log.count();
     sender.start();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return linesFrom(keep, "Done!") >= 20; }, 30000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return logCount("Done!", keep) >= 20; }, 30000));
     sender.stop();
     EXPECT_TRUE(w.Link.ClientOnListen);
-    EXPECT_EQ(linesFrom(keep, "Socket is opened at port 0"), 0u);
+    EXPECT_EQ(logCount("Socket is opened at port 0", keep), 0u);
 
     // An empty port text: nothing closes or opens, the flags are cleared, the timer goes on.
     w.Timer_close_socket->setInterval(300);
@@ -481,7 +481,7 @@ TEST_F(NetLinks, TheDisplayModuleConnectsPerExchangeAndBoundsWhatItCollects)
     settings().Edit_lanxp_port->setText(QString::fromStdString(closed.text()));
     const std::size_t refused = w.Log.count();
     EXPECT_FALSE(w.PrepareLink());
-    EXPECT_EQ(linesFrom(refused, "Socket error #10061"), 1u);
+    EXPECT_EQ(logCount("Socket error #10061", refused), 1u);
     // A port text that is no port: refused before any connection.
     settings().Edit_lanxp_port->setText("70000");
     EXPECT_FALSE(w.PrepareLink());

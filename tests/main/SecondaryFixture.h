@@ -154,12 +154,8 @@ protected:
     void tickAfter(std::size_t frames, std::size_t replies, void (TForm11::*tick)())
     {
         ASSERT_TRUE(waitBus(frames, replies)) << frames << " frames, " << replies << " replies";
-        std::size_t size = 0;
-        for (const SimLogEntry& e : bus->log())
-            if (e.kind == SimLogEntry::Kind::Reply)
-                size = e.bytes.size();
         if (replies > 0) {
-            ASSERT_TRUE(QTest::qWaitFor([&] { return f().Comm1.InQueCount() >= static_cast<int>(size); }, 5000));
+            ASSERT_TRUE(waitForLastReplyOnPort());
         }
         (f().*tick)();
     }

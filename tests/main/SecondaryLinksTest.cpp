@@ -22,8 +22,7 @@ protected:
     }
     void startWith(const std::string& misc, const std::string& sections)
     {
-        writeIni("[Com port]\r\nName=COM1\r\nSpeed=2400\r\n[Misc]\r\nRetry=0\r\nMSBSearch=1\r\nLSBSearch=0\r\n" + misc
-                 + "[Mbus]\r\nTimeout=" + std::to_string(Timeout) + "\r\n" + sections);
+        writeIni(busIni(0, "MSBSearch=1\r\nLSBSearch=0\r\n" + misc, sections));
         AppFixture::start();   // this settings file, not the serial one
         f().setResponseTimeoutForTest(Wait);
     }

@@ -109,7 +109,7 @@ TEST(EthPacket, NetNumbersAreFourDecimalPartsOfAtMost255)
 
 TEST(EthPacket, EachFailedCheckLogsItsLineAloneAndGivesNothing)
 {
-    const std::string good = EthReplyPacket {.text = "OK"}.packet();
+    const std::string good = replyWith("OK");
     const struct {
         std::size_t offset;
         const char* line;
@@ -140,41 +140,44 @@ TEST(EthPacket, EachFailedCheckLogsItsLineAloneAndGivesNothing)
 
 TEST(EthPacket, GoodRepliesGiveTheDeviceItsStatusAndTheText)
 {
-    const EthReplyCheck done = CheckEthReply(EthReplyPacket {.net = {10, 0, 0, 255}, .statusOnly = true}.packet());
+    const EthReplyCheck done = CheckEthReply(statusOnlyReply({}, {10, 0, 0, 255}));
     EXPECT_EQ(done.lines, (Lines {"Device 10.0.0.255", "Done!"}));
     EXPECT_EQ(done.netNumber, (NetNumberBytes {10, 0, 0, 255}));
     EXPECT_EQ(done.text, "");
 
     // Status only: status 24, flags2 25, flags1 26; the lines come flags1 first.
     const EthReplyCheck three =
-        CheckEthReply(EthReplyPacket {.statusOnly = true, .status = 0x01, .flags1 = 0x81, .flags2 = 0x02}.packet());
+        CheckEthReply(statusOnlyReply({.status = 0x01, .flags1 = 0x81, .flags2 = 0x02}));
     EXPECT_EQ(three.lines, (Lines {"Device 10.0.0.7", "Error in header checksum...", "Bad network number...",
                                    "Timeout expired..."}));
 
     // d = 9: five text bytes from 25, the status at 37, flags2 at 38, flags1 at 39.
-    EthReplyPacket nine {.text = "ABCDE", .status = 0x01, .flags1 = 0x02, .flags2 = 0x40};
-    const EthReplyCheck r9 = CheckEthReply(nine.packet());
+    const std::string nine = replyWith("ABCDE", {.status = 0x01, .flags1 = 0x02, .flags2 = 0x40});
+    const EthReplyCheck r9 = CheckEthReply(nine);
     EXPECT_EQ(r9.text, "ABCDE");
     EXPECT_EQ(r9.lines, (Lines {"Device 10.0.0.7", "Error in telegram checksum...", "Bad m-bus command..."}));
-    std::string moved = nine.packet();
+    std::string moved = nine;
     moved[37] = 0;   // the status where d says: now 00
     moved[298] = static_cast<char>(sum(moved, 0, 297));
     EXPECT_EQ(CheckEthReply(moved).lines, (Lines {"Device 10.0.0.7", "Done!"}));
 
     // d below 5: no text; the status still at d+28.
-    const EthReplyCheck r4 = CheckEthReply(EthReplyPacket {.d = 4, .status = 0x02, .flags1 = 0x04}.packet());
+    const EthReplyCheck r4 = CheckEthReply(replyWith("", {.status = 0x02, .flags1 = 0x04}));
     EXPECT_EQ(r4.text, "");
     EXPECT_EQ(r4.lines, (Lines {"Device 10.0.0.7", "Wrong telegram length..."}));
-    EXPECT_EQ(CheckEthReply(EthReplyPacket {.d = 0}.packet()).lines, (Lines {"Device 10.0.0.7", "Done!"}));
+    std::string d0 = replyWith("");
+    d0[22] = 0;   // the status at 28
+    d0[298] = static_cast<char>(sum(d0, 0, 297));
+    EXPECT_EQ(CheckEthReply(d0).lines, (Lines {"Device 10.0.0.7", "Done!"}));
 
     // d = 255: 251 text bytes, the status bytes at 283..285, still inside the block.
     const std::string longText(251, 'T');
-    const EthReplyCheck r255 = CheckEthReply(EthReplyPacket {.text = longText, .status = 0x09, .flags2 = 0x80}.packet());
+    const EthReplyCheck r255 = CheckEthReply(replyWith(longText, {.status = 0x09, .flags2 = 0x80}));
     EXPECT_EQ(r255.text, longText);
     EXPECT_EQ(r255.lines, (Lines {"Device 10.0.0.7", "Bad packet, general communication error..."}));
 
     // A non-zero status with no flag, and flags2 bits 2 to 5, log nothing.
-    EXPECT_EQ(CheckEthReply(EthReplyPacket {.text = "x", .status = 0x07, .flags2 = 0x3C}.packet()).lines,
+    EXPECT_EQ(CheckEthReply(replyWith("x", {.status = 0x07, .flags2 = 0x3C})).lines,
               Lines {"Device 10.0.0.7"});
 }
 
@@ -225,7 +228,7 @@ TEST(EthPacket, RandomBlocksOfAnySizeAreCheckedWithoutAReadOutsideThem)
 
 TEST(GatewayRxBlockTest, ReadsAreAssembledIntoPacketsAndAnOvershootCostsTheBlock)
 {
-    const std::string packet = EthReplyPacket {.text = "HELLO"}.packet();
+    const std::string packet = replyWith("HELLO");
     GatewayRxBlock block;
 
     // 150 + 150: one check, after the second read.
@@ -251,7 +254,7 @@ TEST(GatewayRxBlockTest, ReadsAreAssembledIntoPacketsAndAnOvershootCostsTheBlock
     // Two packets in a row, a read each; an empty read does nothing.
     EXPECT_TRUE(block.add(packet).checked);
     EXPECT_TRUE(block.add("").reply.lines.empty());
-    EXPECT_TRUE(block.add(EthReplyPacket {.statusOnly = true}.packet()).checked);
+    EXPECT_TRUE(block.add(statusOnlyReply()).checked);
 
     // A cleared block starts afresh: a half packet does not prefix the next one.
     block.add(packet.substr(0, 150));

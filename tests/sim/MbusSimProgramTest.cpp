@@ -201,19 +201,9 @@ TEST(MbusSimProgram, DisplayModeBehindTheModuleOnAPortItPrints)
     Child run = spawn({"mbus_sim", "display", "--display-module", (dir.path / "entries.txt").string()});
     ASSERT_GT(run.pid, 0);
     std::string output;
-    ASSERT_TRUE(waitUntil([&] {
-        char buf[256];
-        pollfd p {run.out, POLLIN, 0};
-        if (::poll(&p, 1, 0) == 1) {
-            const ssize_t n = ::read(run.out, buf, sizeof buf);
-            if (n > 0)
-                output.append(buf, static_cast<std::size_t>(n));
-        }
-        return output.find(" with the display") != std::string::npos;
-    }, 10s)) << output;
-    const auto at = output.find("127.0.0.1:");
-    ASSERT_NE(at, std::string::npos) << output;
-    const auto port = static_cast<std::uint16_t>(std::stoul(output.substr(at + 10)));
+    const std::uint16_t port = printedPort(run.out, "display module on 127.0.0.1:", output);
+    ASSERT_NE(output.find(" with the display"), std::string::npos) << output;
+    ASSERT_NE(port, 0) << output;
     RawSocket conn = RawSocket::connectTo(port);
     ASSERT_TRUE(conn.ok());
     ASSERT_TRUE(conn.write("GET ADDR"));

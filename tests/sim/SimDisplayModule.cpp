@@ -69,17 +69,18 @@ public:
             }
             const std::optional<std::string> answer = handler ? handler(burst) : canned(burst);
             if (answer)
-                send(connection, now, *answer, "text reply", out);
+                send(connection, now, *answer, "text reply", out, splitGap());
             return;
         }
         for (SimParsed& p : parsed) {
             SimOutcome outcome = bus.handle(p.bytes);
             out.entries.push_back(entry(Kind::Frame, now, connection, std::move(p.bytes), std::move(outcome.what)));
-            for (SimAnswer& a : outcome.answers)
+            for (SimAnswer& a : outcome.answers) {
                 out.entries.back().answers.push_back(a.delay);
-            for (SimAnswer& a : outcome.answers)
                 send(connection, now + a.delay, std::move(a.bytes),
-                     a.meters > 1 ? "collision of " + std::to_string(a.meters) + " meters" : "one meter", out);
+                     a.meters > 1 ? "collision of " + std::to_string(a.meters) + " meters" : "one meter", out,
+                     splitGap());
+            }
         }
     }
 
@@ -111,43 +112,37 @@ private:
         return e;
     }
 
-    void send(int connection, Clock::time_point at, std::string bytes, std::string note, SimActions& out)
+    // The gap of the split replies setSplitReplies asks for; none while they are off.
+    std::optional<std::chrono::milliseconds> splitGap() const
     {
-        if (!split || bytes.size() < 2) {
-            out.sends.push_back({connection, at, std::move(bytes), std::move(note)});
+        return split ? std::optional(options.splitGap) : std::nullopt;
+    }
+
+    // Queues a reply; with `gap`, in two writes this far apart (the second at least that long
+    // after the first has gone). `sent` is told of each write.
+    void send(int connection, Clock::time_point at, std::string bytes, std::string note, SimActions& out,
+              std::optional<std::chrono::milliseconds> gap,
+              const std::function<void(int, Clock::time_point)>& sent = {})
+    {
+        if (!gap || bytes.size() < 2) {
+            out.sends.push_back({connection, at, std::move(bytes), std::move(note), false, false, {},
+                                 simReportPart(sent, 0)});
             return;
         }
         const std::size_t half = bytes.size() / 2;
-        out.sends.push_back({connection, at, bytes.substr(0, half), note + ", first part"});
-        out.sends.push_back({connection, at + options.splitGap, bytes.substr(half), note + ", second part", false,
-                             false, {}, {}, options.splitGap});
-    }
-
-    static std::function<void(Clock::time_point)> report(const SimTextAnswer& a, int part)
-    {
-        if (!a.sent)
-            return {};
-        return [sent = a.sent, part](Clock::time_point t) { sent(part, t); };
+        out.sends.push_back({connection, at, bytes.substr(0, half), note + ", first part", false, false, {},
+                             simReportPart(sent, 1)});
+        out.sends.push_back({connection, at + *gap, bytes.substr(half), note + ", second part", false, false, {},
+                             simReportPart(sent, 2), *gap});
     }
 
     void answerTimed(int connection, Clock::time_point now, const SimTextAnswer& a, SimActions& out)
     {
         const Clock::time_point at = now + a.delay;
-        if (a.drop) {
-            out.sends.push_back({connection, at, {}, {}, false, true, {}, report(a, -1)});
-            return;
-        }
-        if (a.reply.empty())
-            return;
-        if (!a.split || a.reply.size() < 2) {
-            out.sends.push_back({connection, at, a.reply, "text reply", false, false, {}, report(a, 0)});
-            return;
-        }
-        const std::size_t half = a.reply.size() / 2;
-        out.sends.push_back({connection, at, a.reply.substr(0, half), "text reply, first part", false, false, {},
-                             report(a, 1)});
-        out.sends.push_back({connection, at + *a.split, a.reply.substr(half), "text reply, second part", false,
-                             false, {}, report(a, 2), *a.split});
+        if (a.drop)
+            out.sends.push_back({connection, at, {}, {}, false, true, {}, simReportPart(a.sent, -1)});
+        else if (!a.reply.empty())
+            send(connection, at, a.reply, "text reply", out, a.split, a.sent);
     }
 
     std::map<int, Rx> rx_;

@@ -1,13 +1,11 @@
 // The display on its pty as the program meets it: through <folder>/ports/COM1, one command a
 // burst, the reply after the idle gap.
+#include "ProgramPortEnd.h"
 #include "SimDisplayPty.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <fcntl.h>
 #include <poll.h>
-#include <termios.h>
 #include <unistd.h>
 
 namespace {
@@ -16,53 +14,25 @@ using namespace std::chrono_literals;
 using Kind = SimDisplayLogEntry::Kind;
 using Fault = SimDisplayFault::Kind;
 
-class DisplayOnPty : public ::testing::Test {
+class DisplayOnPty : public ::testing::Test, protected ProgramPortEnd {
 protected:
-    DisplayOnPty()
+    DisplayOnPty() : ProgramPortEnd("ferolt-display")
     {
-        std::string pattern = (std::filesystem::temp_directory_path() / "ferolt-display-XXXXXX").string();
-        if (::mkdtemp(pattern.data()))
-            dir = pattern;
         for (int a : {1, 2, 3})
             display.setEntry(a, {});
         sim = std::make_unique<DisplayPtySimulator>(display, DisplayPtyOptions {dir, "COM1"});
         sim->start();
-        fd = ::open((dir / "ports" / "COM1").c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-        termios t {};
-        ::tcgetattr(fd, &t);
-        cfmakeraw(&t);
-        ::tcsetattr(fd, TCSANOW, &t);
+        openPort();
     }
     ~DisplayOnPty() override
     {
-        if (fd >= 0)
-            ::close(fd);
+        closePort();
         sim.reset();
-        std::error_code ec;
-        std::filesystem::remove_all(dir, ec);
     }
 
     void send(std::string_view command)
     {
         ASSERT_EQ(::write(fd, command.data(), command.size()), static_cast<ssize_t>(command.size()));
-    }
-    // Reads until n bytes came, the line hung up or the time-out passed.
-    std::string receive(std::size_t n, std::chrono::milliseconds timeout = 5s)
-    {
-        std::string got;
-        const auto deadline = std::chrono::steady_clock::now() + timeout;
-        while (got.size() < n && std::chrono::steady_clock::now() < deadline) {
-            pollfd p {fd, POLLIN, 0};
-            if (::poll(&p, 1, 20) <= 0)
-                continue;
-            char buf[512];
-            const ssize_t r = ::read(fd, buf, sizeof buf);
-            if (r > 0)
-                got.append(buf, static_cast<std::size_t>(r));
-            else if (r == 0 || (errno != EAGAIN && errno != EINTR))
-                break;
-        }
-        return got;
     }
     std::vector<SimDisplayLogEntry> replies() const
     {
@@ -73,10 +43,8 @@ protected:
         return out;
     }
 
-    std::filesystem::path dir;
     SimDisplay display;
     std::unique_ptr<DisplayPtySimulator> sim;
-    int fd = -1;
 };
 
 TEST_F(DisplayOnPty, ABurstIsOneCommandAnsweredAfterTheGap)

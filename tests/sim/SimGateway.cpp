@@ -231,10 +231,8 @@ private:
                 Rx& r = rx_[connection];
                 const Clock::time_point at = std::max(now + a.delay, r.lastReply);
                 r.lastReply = at;
-                std::function<void(Clock::time_point)> done;
-                if (a.sent)
-                    done = [sent = a.sent](Clock::time_point t) { sent(-1, t); };
-                out.sends.push_back({connection, at, {}, "connection dropped", false, true, {}, std::move(done)});
+                out.sends.push_back(
+                    {connection, at, {}, "connection dropped", false, true, {}, simReportPart(a.sent, -1)});
             } else if (!a.reply.empty()) {
                 reply(connection, now + a.delay, simeth::textReply(net, packetNo, simeth::textBody, a.reply),
                       "text reply of " + std::to_string(std::min(a.reply.size(), simeth::maxReplyText)) + " bytes",
@@ -269,11 +267,6 @@ private:
                std::optional<std::chrono::milliseconds> split = {},
                const std::function<void(int, Clock::time_point)>& sent = {})
     {
-        auto report = [&sent](int part) -> std::function<void(Clock::time_point)> {
-            if (!sent)
-                return {};
-            return [sent, part](Clock::time_point t) { sent(part, t); };
-        };
         // One request after the other: no reply overtakes the one before it.
         Rx& r = rx_[connection];
         at = std::max(at, r.lastReply);
@@ -297,13 +290,14 @@ private:
         if (chunks.empty() && split) {
             const std::size_t half = stream.size() / 2;
             out.sends.push_back({connection, at, stream.substr(0, half), note + ", first write", false, false, info,
-                                 report(1)});
+                                 simReportPart(sent, 1)});
             out.sends.push_back({connection, at + *split, stream.substr(half), note + ", second write", false, false,
-                                 info, report(2), *split});
+                                 info, simReportPart(sent, 2), *split});
             return;
         }
         if (chunks.empty()) {
-            out.sends.push_back({connection, at, std::move(stream), std::move(note), false, false, info, report(0)});
+            out.sends.push_back(
+                {connection, at, std::move(stream), std::move(note), false, false, info, simReportPart(sent, 0)});
             return;
         }
         const std::size_t total = std::accumulate(chunks.begin(), chunks.end(), std::size_t {0});
@@ -313,7 +307,7 @@ private:
         for (std::size_t i = 0; i < chunks.size(); ++i) {
             out.sends.push_back({connection, at, stream.substr(from, chunks[i]),
                                  note + ", chunk " + std::to_string(i + 1) + " of " + std::to_string(chunks.size()),
-                                 i > 0, false, info, i + 1 == chunks.size() ? report(0) : nullptr});
+                                 i > 0, false, info, i + 1 == chunks.size() ? simReportPart(sent, 0) : nullptr});
             from += chunks[i];
         }
     }

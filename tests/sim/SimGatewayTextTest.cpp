@@ -1,65 +1,35 @@
 // The gateway's service port as the program meets it: through <folder>/ports/COM1, one
 // command a burst, its answer, the kept settings, and the silent and hang-up switches.
+#include "ProgramPortEnd.h"
 #include "SimGatewayText.h"
+#include "WaitUntil.h"
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <cstdlib>
-#include <fcntl.h>
-#include <poll.h>
-#include <termios.h>
 #include <unistd.h>
 
 namespace {
 
 using namespace std::chrono_literals;
 
-class GatewayOnPty : public ::testing::Test {
+class GatewayOnPty : public ::testing::Test, protected ProgramPortEnd {
 protected:
-    GatewayOnPty()
+    GatewayOnPty() : ProgramPortEnd("ferolt-gateway")
     {
-        std::string pattern = (std::filesystem::temp_directory_path() / "ferolt-gateway-XXXXXX").string();
-        if (::mkdtemp(pattern.data()))
-            dir = pattern;
         // A long gap: pieces written one after the other can never be taken for two commands.
         sim = std::make_unique<GatewayTextSimulator>(dir, "COM1", 400ms);
         sim->start();
-        fd = ::open((dir / "ports" / "COM1").c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-        termios t {};
-        ::tcgetattr(fd, &t);
-        cfmakeraw(&t);
-        ::tcsetattr(fd, TCSANOW, &t);
+        openPort();
     }
     ~GatewayOnPty() override
     {
-        if (fd >= 0)
-            ::close(fd);
+        closePort();
         sim.reset();
-        std::error_code ec;
-        std::filesystem::remove_all(dir, ec);
     }
     bool send(std::string_view bytes) { return ::write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size()); }
-    // Reads until n bytes came or the time-out passed.
-    std::string receive(std::size_t n, std::chrono::milliseconds timeout = 5s)
-    {
-        std::string got;
-        const auto deadline = std::chrono::steady_clock::now() + timeout;
-        while (got.size() < n && std::chrono::steady_clock::now() < deadline) {
-            pollfd p {fd, POLLIN, 0};
-            if (::poll(&p, 1, 20) <= 0)
-                continue;
-            char buf[512];
-            const ssize_t r = ::read(fd, buf, sizeof buf);
-            if (r > 0)
-                got.append(buf, static_cast<std::size_t>(r));
-        }
-        return got;
-    }
 
-    std::filesystem::path dir;
     std::unique_ptr<GatewayTextSimulator> sim;
-    int fd = -1;
 };
 
 } // namespace
@@ -110,10 +80,7 @@ TEST_F(GatewayOnPty, SilentAnswersNothingAndAHangUpEndsTheLine)
     EXPECT_EQ(sim->store().count("TEST"), 1u);
 
     sim->hangUp();
-    const auto deadline = std::chrono::steady_clock::now() + 5s;
-    while (!sim->hungUp() && std::chrono::steady_clock::now() < deadline)
-        ::poll(nullptr, 0, 5);
-    ASSERT_TRUE(sim->hungUp());
+    ASSERT_TRUE(waitUntil([&] { return sim->hungUp(); }));
     errno = 0;
     EXPECT_EQ(::write(fd, "GET MAIN", 8), -1);
     EXPECT_EQ(errno, EIO);

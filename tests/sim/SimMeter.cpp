@@ -48,9 +48,8 @@ std::uint32_t mergeId(std::uint32_t current, std::uint32_t given)
     return out;
 }
 
-// One data record: where it starts, its DIF and VIF (without extensions), where its value lies.
+// One data record: its DIF and VIF (without extensions), where its value lies.
 struct Record {
-    std::size_t start = 0;
     unsigned dif = 0;
     unsigned vif = 0;
     std::size_t value = 0;
@@ -63,7 +62,6 @@ enum class Walk { Record, Filler, ManufacturerData, Malformed };
 // manufacturer data and malformed records).
 Walk nextRecord(std::string_view data, std::size_t& i, Record& r)
 {
-    r.start = i;
     r.dif = byteAt(data, i);
     if (r.dif == 0x2F) {
         ++i;

@@ -28,6 +28,16 @@ struct SimTextAnswer {
 using SimTextResponder =
     std::function<SimTextAnswer(std::string_view text, std::chrono::steady_clock::time_point received)>;
 
+// What a write tells once it has gone out: `sent` of this part (as SimTextAnswer::sent
+// numbers them), at the write's moment; nothing when there is no one to tell.
+inline std::function<void(std::chrono::steady_clock::time_point)>
+simReportPart(const std::function<void(int part, std::chrono::steady_clock::time_point)>& sent, int part)
+{
+    if (!sent)
+        return {};
+    return [sent, part](std::chrono::steady_clock::time_point t) { sent(part, t); };
+}
+
 // Canned replies: a fixed reply per command text, and one for every other text ("OK" until
 // changed; nothing makes the device silent to them).
 class SimCannedReplies {

@@ -2,9 +2,11 @@
 
 #include "IniFile.h"
 #include "SioOsCalls.h"
+#include "StringGrid.h"
 #include "TForm11.h"
 #include "TLogin.h"
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
@@ -59,4 +61,38 @@ void AppFixture::useSerialOs(std::unique_ptr<SioOsCalls> os)
 void AppFixture::destroyWindows()
 {
     windows_.reset();
+}
+
+std::size_t AppFixture::logCount(const std::string& text, std::size_t first)
+{
+    const std::vector<std::string>& lines = form11().Log.lines();
+    if (first >= lines.size())
+        return 0;
+    return static_cast<std::size_t>(std::count(lines.begin() + static_cast<std::ptrdiff_t>(first), lines.end(), text));
+}
+
+std::vector<std::string> AppFixture::logFrom(std::size_t first)
+{
+    const std::vector<std::string>& lines = form11().Log.lines();
+    if (first >= lines.size())
+        return {};
+    return {lines.begin() + static_cast<std::ptrdiff_t>(first), lines.end()};
+}
+
+std::size_t AppFixture::logSize()
+{
+    return form11().Log.count();
+}
+
+std::string AppFixture::lastLogLine()
+{
+    return form11().Log.line(form11().Log.count() - 1);
+}
+
+std::string AppFixture::rowText(const StringGrid& grid, int row)
+{
+    std::string text;
+    for (int c = 0; c < grid.ColCount(); ++c)
+        text += (c ? "|" : "") + grid.cell(c, row);
+    return text;
 }

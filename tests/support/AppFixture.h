@@ -10,11 +10,14 @@
 
 #include <QTemporaryDir>
 
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class SioOsCalls;
+class StringGrid;
 class TFUsers;
 class TForm11;
 class TLogin;
@@ -29,6 +32,10 @@ class TSettings;
 //     EXPECT_TRUE(form11().PrepareLink());
 class AppFixture : public ::testing::Test {
 protected:
+    // The settings file's start for COM1 at 2400 baud, up to the [Misc] header; the
+    // fixture's own keys follow.
+    static inline const std::string Com1Ini = "[Com port]\r\nName=COM1\r\nSpeed=2400\r\n[Misc]\r\n";
+
     AppFixture();
     ~AppFixture() override;
 
@@ -57,6 +64,16 @@ protected:
     TSettings& settings() { return *windows_->Settings; }
     TFUsers& users() { return *windows_->FUsers; }
     ProgramWindows& windows() { return *windows_; }
+
+    // The main window's log: how many lines from line `first` on equal text, whether one
+    // does, the lines from `first` on, the count, the last line (empty when none).
+    std::size_t logCount(const std::string& text, std::size_t first = 0);
+    bool logged(const std::string& text) { return logCount(text) > 0; }
+    std::vector<std::string> logFrom(std::size_t first);
+    std::size_t logSize();
+    std::string lastLogLine();
+    // A row of a table, its cells joined by "|".
+    static std::string rowText(const StringGrid& grid, int row);
 
     FakePrompts prompts;
     FakeClock clock;

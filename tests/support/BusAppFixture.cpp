@@ -2,13 +2,12 @@
 
 #include "StringGridView.h"
 #include "TForm11.h"
+#include "WaitUntil.h"
 
-#include <algorithm>
 #include <cstdio>
 
 BusAppFixture::BusAppFixture()
 {
-    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     clock.set({2026, 2, 3, 14, 5, 9, 0});
     BusSimulatorOptions options;
     options.programFolder = folder();
@@ -16,15 +15,15 @@ BusAppFixture::BusAppFixture()
     bus->start();
 }
 
-BusAppFixture::~BusAppFixture()
+std::string BusAppFixture::busIni(int retries, std::string_view misc, std::string_view sections)
 {
-    QLocale::setDefault(oldLocale_);
+    return Com1Ini + "Retry=" + std::to_string(retries) + "\r\n" + std::string(misc) + "[Mbus]\r\nTimeout="
+        + std::to_string(Timeout) + "\r\n" + std::string(sections);
 }
 
 void BusAppFixture::startProgram(int retries, std::string_view extraIni)
 {
-    writeIni("[Com port]\r\nName=COM1\r\nSpeed=2400\r\n[Misc]\r\nRetry=" + std::to_string(retries)
-             + "\r\n[Mbus]\r\nTimeout=" + std::to_string(Timeout) + "\r\n" + std::string(extraIni));
+    writeIni(busIni(retries, {}, extraIni));
     start();
     peer.follow(form11(), *bus);
 }
@@ -32,6 +31,15 @@ void BusAppFixture::startProgram(int retries, std::string_view extraIni)
 bool BusAppFixture::waitBus(std::size_t frames, std::size_t replies, std::chrono::milliseconds timeout)
 {
     return bus->waitForFrames(frames, timeout) && bus->waitForReplies(replies, timeout);
+}
+
+bool BusAppFixture::waitForLastReplyOnPort()
+{
+    std::size_t size = 0;
+    for (const SimLogEntry& e : bus->log())
+        if (e.kind == SimLogEntry::Kind::Reply)
+            size = e.bytes.size();
+    return size > 0 && waitUntil([&] { return form11().Comm1.InQueCount() >= static_cast<int>(size); });
 }
 
 std::vector<std::string> BusAppFixture::frameNames() const
@@ -56,15 +64,5 @@ std::vector<std::string> BusAppFixture::frameNames() const
 
 std::string BusAppFixture::gridRow(int row)
 {
-    const StringGrid& grid = form11().Grid_vantrel->grid();
-    std::string text;
-    for (int c = 0; c < grid.ColCount(); ++c)
-        text += (c ? "|" : "") + grid.cell(c, row);
-    return text;
-}
-
-std::size_t BusAppFixture::logCount(const std::string& text)
-{
-    const auto& lines = form11().Log.lines();
-    return static_cast<std::size_t>(std::count(lines.begin(), lines.end(), text));
+    return rowText(form11().Grid_vantrel->grid(), row);
 }

@@ -1,10 +1,9 @@
 #pragma once
 
 #include "AppFixture.h"
-#include "BusSimulator.h"
+#include "BusHolder.h"
 #include "PeerWaits.h"
-
-#include <QLocale>
+#include "UsEnglishLocale.h"
 
 #include <chrono>
 #include <cstddef>
@@ -23,18 +22,15 @@
 //     form11().Timer_respond->stop();          // stepped by hand
 //     ASSERT_TRUE(waitBus(1, 1));
 //     form11().Timer_respondTimer();
-// Holds the bus, so that it outlives the program's windows (a base is destroyed last).
-struct BusHolder {
-    std::unique_ptr<BusSimulator> bus;
-};
-
 class BusAppFixture : protected BusHolder, public AppFixture {
 protected:
     static constexpr int Timeout = 300;
 
     BusAppFixture();
-    ~BusAppFixture() override;
 
+    // The settings file startProgram writes: COM1 at 2400 baud, the retries, misc's lines in
+    // [Misc], the response time-out, then the further sections.
+    static std::string busIni(int retries, std::string_view misc = {}, std::string_view sections = {});
     // extraIni is appended to the settings file (further sections).
     void startProgram(int retries, std::string_view extraIni = {});
 
@@ -44,14 +40,15 @@ protected:
     // its log was last cleared.
     bool waitBus(std::size_t frames, std::size_t replies = 0,
                  std::chrono::milliseconds timeout = std::chrono::seconds(10));
+    // A pseudo-terminal hands written bytes on a little later: waits until the bus's last
+    // reply is in the program's port queue. False when the bus has written none.
+    bool waitForLastReplyOnPort();
 
     // The frames received, as "REQ 5", "NKE 254", "LONG 53/52" (C/CI), in order.
     std::vector<std::string> frameNames() const;
     // A row of the meters table, its cells joined by "|".
     std::string gridRow(int row);
-    // How many log lines equal text.
-    std::size_t logCount(const std::string& text);
 
 private:
-    QLocale oldLocale_;
+    UsEnglishLocale locale_;
 };

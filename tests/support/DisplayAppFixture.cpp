@@ -3,15 +3,12 @@
 #include "SimDisplayTcp.h"
 #include "StringGridView.h"
 #include "TForm11.h"
-#include "WaitUntil.h"
 
 #include <QTcpServer>
 #include <QTest>
 #include <QTimer>
 
 #include <algorithm>
-
-using namespace std::chrono_literals;
 
 namespace {
 
@@ -30,13 +27,7 @@ bool isSendLine(const std::string& line)
 
 DisplayAppFixture::DisplayAppFixture()
 {
-    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     clock.set({2026, 3, 5, 9, 7, 30, 0});
-}
-
-DisplayAppFixture::~DisplayAppFixture()
-{
-    QLocale::setDefault(oldLocale_);
 }
 
 void DisplayAppFixture::startDisplay(DisplayLink link, int retries, int port, bool autoDisplay,
@@ -60,7 +51,7 @@ void DisplayAppFixture::startDisplay(DisplayLink link, int retries, int port, bo
         ethernet += "port=" + portText + "\r\n";
         break;
     }
-    writeIni("[Com port]\r\nName=COM1\r\nSpeed=2400\r\n[Misc]\r\n" + misc + "[Mbus]\r\nTimeout=300\r\n[Ethernet]\r\n"
+    writeIni(Com1Ini + misc + "[Mbus]\r\nTimeout=300\r\n[Ethernet]\r\n"
              + ethernet + "[LANXP]\r\n" + lanxp);
     start();
     form11().setResponseTimeoutForTest(Timeout);
@@ -170,18 +161,4 @@ StringGrid& DisplayAppFixture::pexor()
 StringGrid& DisplayAppFixture::readings()
 {
     return form11().Grid_historical->grid();
-}
-
-std::string DisplayAppFixture::rowText(const StringGrid& grid, int row)
-{
-    std::string text;
-    for (int c = 0; c < grid.ColCount(); ++c)
-        text += (c ? "|" : "") + grid.cell(c, row);
-    return text;
-}
-
-std::size_t DisplayAppFixture::logCount(const std::string& text)
-{
-    const auto& lines = form11().Log.lines();
-    return static_cast<std::size_t>(std::count(lines.begin(), lines.end(), text));
 }

@@ -6,10 +6,8 @@
 #include "SimDisplayModule.h"
 #include "SimDisplayPty.h"
 #include "SimGateway.h"
+#include "UsEnglishLocale.h"
 
-#include <QLocale>
-
-#include <chrono>
 #include <cstddef>
 #include <memory>
 #include <string>
@@ -45,7 +43,6 @@ protected:
     static constexpr int Timeout = 250;
 
     DisplayAppFixture();
-    ~DisplayAppFixture() override;
 
     // port: the simulator's TCP port (the module or the gateway server), or the port the
     // program listens on for gateways that call in. autoDisplay: "Auto Read Display".
@@ -72,14 +69,9 @@ protected:
 
     StringGrid& pexor();
     StringGrid& readings();
-    // A row of a table, its cells joined by "|".
-    static std::string rowText(const StringGrid& grid, int row);
-    // How many log lines equal text, and whether one does.
-    std::size_t logCount(const std::string& text);
-    bool logged(const std::string& text) { return logCount(text) > 0; }
 
 private:
-    QLocale oldLocale_;
+    UsEnglishLocale locale_;
     std::size_t sendBase_ = 0;         // the program's sends and the display's commands at beginRun
     std::size_t commandBase_ = 0;
     std::size_t sentAtLastTick_ = 0;   // the run's sends before its last tick

@@ -2,8 +2,7 @@
 
 #include "AppFixture.h"
 #include "SimGatewayText.h"
-
-#include <QLocale>
+#include "UsEnglishLocale.h"
 
 #include <cstddef>
 #include <memory>
@@ -31,7 +30,6 @@ protected:
     static constexpr int Timeout = 150;
 
     GatewayAppFixture();
-    ~GatewayAppFixture() override;
 
     void startGateway(std::string_view extraMisc = {}, int languageNo = 1, bool unicode = false);
     // The reply display's tick, run by hand once `waiting` bytes wait on the open serial port
@@ -39,11 +37,6 @@ protected:
     // stopped first.
     void endReplyDisplay(std::size_t waiting = 0);
 
-    // The log lines from line `first` on, and how many lines equal text.
-    std::vector<std::string> logFrom(std::size_t first);
-    std::size_t logCount(const std::string& text);
-    std::size_t logSize();
-
 private:
-    QLocale oldLocale_;
+    UsEnglishLocale locale_;
 };

@@ -39,10 +39,10 @@ struct Due {
     bool late = false;      // an answer due after it
 };
 
-Due dueOf(const SimLogEntry& frame, std::chrono::milliseconds timeout)
+Due dueOf(const std::vector<std::chrono::milliseconds>& delays, std::chrono::milliseconds timeout)
 {
     Due d;
-    for (std::chrono::milliseconds delay : frame.answers) {
+    for (std::chrono::milliseconds delay : delays) {
         if (delay <= timeout)
             ++d.inTime;
         else
@@ -52,11 +52,12 @@ Due dueOf(const SimLogEntry& frame, std::chrono::milliseconds timeout)
 }
 
 // The bytes of the first n Reply entries after entry i; nothing while fewer are logged.
-std::optional<std::size_t> replyBytes(const std::vector<SimLogEntry>& log, std::size_t i, std::size_t n)
+template <class Entry>
+std::optional<std::size_t> replyBytes(const std::vector<Entry>& log, std::size_t i, std::size_t n)
 {
     std::size_t bytes = 0;
     for (std::size_t j = i + 1; j < log.size() && n > 0; ++j) {
-        if (log[j].kind == Kind::Reply) {
+        if (log[j].kind == Entry::Kind::Reply) {
             bytes += log[j].bytes.size();
             --n;
         }
@@ -87,9 +88,9 @@ std::chrono::milliseconds timeoutOf(const TForm11& form)
 }
 
 // With an answer due after the time-out the wait lasts that long, as in the program.
-bool lateDone(const Due& due, const PeerWaits::Sent& sent, std::chrono::milliseconds timeout)
+bool lateDone(bool late, const PeerWaits::Sent& sent, std::chrono::milliseconds timeout)
 {
-    return !due.late || Clock::now() >= sent.before + timeout;
+    return !late || Clock::now() >= sent.before + timeout;
 }
 
 // The display's account of a command: its reply's writes made, and `reached` for their bytes;
@@ -108,21 +109,20 @@ bool displayDone(TForm11& form, const SimDisplay& display, const PeerWaits::Sent
     if (log[i].drop)
         return std::any_of(after, log.end(), [](const SimDisplayLogEntry& e) { return e.kind == DKind::HangUp; });
     const std::chrono::milliseconds timeout = timeoutOf(form);
-    Due due;
-    for (std::chrono::milliseconds delay : log[i].replies) {
-        if (delay <= timeout)
-            ++due.inTime;
-        else
-            due.late = true;
-    }
-    std::size_t bytes = 0;
-    for (auto e = after; e != log.end() && due.inTime > 0; ++e) {
-        if (e->kind == DKind::Reply) {
-            bytes += e->bytes.size();
-            --due.inTime;
-        }
-    }
-    return due.inTime == 0 && reached(bytes) && lateDone(due, sent, timeout);
+    const Due due = dueOf(log[i].replies, timeout);
+    const std::optional<std::size_t> bytes = replyBytes(log, i, due.inTime);
+    return bytes && reached(*bytes) && lateDone(due.late, sent, timeout);
+}
+
+// A display behind a relay (its Ethernet module, a gateway): the relay has handed its replies
+// on and the program's sockets have read them.
+template <class Relay>
+std::function<bool(const PeerWaits::Sent&)> relayedDone(TForm11& form, const SimDisplay& display, const Relay& relay)
+{
+    return [&form, &display, &relay](const PeerWaits::Sent& sent) {
+        return displayDone(form, display, sent,
+                           [&](std::size_t) { return relay.unacknowledged() == 0 && socketsDrained(form); });
+    };
 }
 
 } // namespace
@@ -150,20 +150,18 @@ void PeerWaits::install(TForm11& form, std::function<bool(const Sent&)> done)
 {
     std::shared_ptr<State> state = state_;
     state->sent.clear();
+    std::function<bool()> peerDone;
+    if (done)
+        peerDone = [state, done = std::move(done)] { return state->sent.empty() || done(state->sent.back()); };
     form.setPeerForTest({
         [state](const std::string& frame, Clock::time_point before) { state->sent.push_back({frame, before}); },
-        [state, done = std::move(done)] { return state->sent.empty() || done(state->sent.back()); },
+        std::move(peerDone),
     });
 }
 
 void PeerWaits::record(TForm11& form)
 {
-    std::shared_ptr<State> state = state_;
-    state->sent.clear();
-    form.setPeerForTest({[state](const std::string& frame, Clock::time_point before) {
-                             state->sent.push_back({frame, before});
-                         },
-                         nullptr});
+    install(form, nullptr);
 }
 
 void PeerWaits::follow(TForm11& form, const BusSimulator& bus)
@@ -175,10 +173,10 @@ void PeerWaits::follow(TForm11& form, const BusSimulator& bus)
         const std::optional<std::size_t> i = findSent(log, Kind::Frame, sent);
         if (!i)
             return false;
-        const Due due = dueOf(log[*i], timeoutOf(form));
+        const Due due = dueOf(log[*i].answers, timeoutOf(form));
         const std::optional<std::size_t> bytes = replyBytes(log, *i, due.inTime);
         // The line hands written bytes on a little later: they must be in the port's queue.
-        return bytes && form.Comm1.InQueCount() >= static_cast<int>(*bytes) && lateDone(due, sent, timeoutOf(form));
+        return bytes && form.Comm1.InQueCount() >= static_cast<int>(*bytes) && lateDone(due.late, sent, timeoutOf(form));
     });
 }
 
@@ -190,13 +188,11 @@ void PeerWaits::follow(TForm11& form, const SimGateway& gateway)
         if (!i)
             return false;
         // The packet's frames follow it; its one reply comes when their last answer is due.
-        Due due;
-        for (std::size_t j = *i + 1; j < log.size() && log[j].kind == Kind::Frame; ++j) {
-            const Due d = dueOf(log[j], timeoutOf(form));
-            due.late = due.late || d.late;
-        }
-        if (due.late)
-            return lateDone(due, sent, timeoutOf(form));
+        bool late = false;
+        for (std::size_t j = *i + 1; j < log.size() && log[j].kind == Kind::Frame; ++j)
+            late = late || dueOf(log[j].answers, timeoutOf(form)).late;
+        if (late)
+            return lateDone(late, sent, timeoutOf(form));
         const std::uint16_t packetNo = log[*i].packet->packetNo;
         const bool replied = std::any_of(log.begin() + static_cast<std::ptrdiff_t>(*i) + 1, log.end(),
                                          [&](const SimLogEntry& e) {
@@ -217,18 +213,12 @@ void PeerWaits::follow(TForm11& form, const SimDisplay& display)
 
 void PeerWaits::follow(TForm11& form, const SimDisplay& display, const SimDisplayModule& module)
 {
-    install(form, [&form, &display, &module](const Sent& sent) {
-        return displayDone(form, display, sent,
-                           [&](std::size_t) { return module.unacknowledged() == 0 && socketsDrained(form); });
-    });
+    install(form, relayedDone(form, display, module));
 }
 
 void PeerWaits::follow(TForm11& form, const SimDisplay& display, const SimGateway& gateway)
 {
-    install(form, [&form, &display, &gateway](const Sent& sent) {
-        return displayDone(form, display, sent,
-                           [&](std::size_t) { return gateway.unacknowledged() == 0 && socketsDrained(form); });
-    });
+    install(form, relayedDone(form, display, gateway));
 }
 
 void PeerWaits::follow(TForm11& form, const SimDisplayModule& module)
@@ -238,8 +228,8 @@ void PeerWaits::follow(TForm11& form, const SimDisplayModule& module)
         const std::optional<std::size_t> i = findSent(log, Kind::Frame, sent);
         if (!i)
             return false;
-        const Due due = dueOf(log[*i], timeoutOf(form));
+        const Due due = dueOf(log[*i].answers, timeoutOf(form));
         return replyBytes(log, *i, due.inTime) && module.unacknowledged() == 0 && socketsDrained(form)
-            && lateDone(due, sent, timeoutOf(form));
+            && lateDone(due.late, sent, timeoutOf(form));
     });
 }
