@@ -170,12 +170,15 @@ TEST_F(DisplayGuard, AClickInsideAReadsWaitStartsNothing)
     startDisplay(DisplayLink::Serial, 0);
     tables();
     f().PageControl1->setCurrentWidget(f().TabSheet3);
-    QTimer::singleShot(Timeout / 3, &f(), [this] {
+    bool insideWait = false;
+    QTimer::singleShot(0, &f(), [&] {
+        insideWait = BlockingWaitBusy();
         QTest::mouseClick(f().Butt_pexor_read, Qt::LeftButton);
         QTest::mouseClick(f().Butt_pexor_set, Qt::LeftButton);
         QTest::mouseClick(f().Butt_readonce, Qt::LeftButton);
     });
     f().Butt_pexor_readClick();
+    ASSERT_TRUE(insideWait);
     EXPECT_EQ(logCount(Busy), 3u);
     EXPECT_TRUE(logged("Sorry, no active addresses in memory..."));
     EXPECT_EQ(occurrences(received(), "GET ADDR"), 1u);
@@ -223,10 +226,14 @@ TEST_F(DisplayGuard, AWindowSystemClickDuringAReadsWaitIsDroppedWithTheRead)
 TEST_F(DisplayGuard, ACloseInsideAReadsWaitTakesEffectAfterTheRead)
 {
     startDisplay(DisplayLink::Serial, 0);
-    bool closedDuringRead = true;
-    QTimer::singleShot(Timeout / 3, &f(), [this] { f().close(); });
+    bool insideWait = false;
+    QTimer::singleShot(0, &f(), [&] {
+        insideWait = BlockingWaitBusy();
+        f().close();
+    });
     f().Butt_pexor_readClick();
-    closedDuringRead = !f().isVisible();
+    ASSERT_TRUE(insideWait);
+    const bool closedDuringRead = !f().isVisible();
     EXPECT_FALSE(closedDuringRead);
     EXPECT_TRUE(logged("Sorry, no active addresses in memory..."));
     EXPECT_EQ(quitRequests, 0);

@@ -307,7 +307,7 @@ TEST_F(DisplayHistory, TheFirstPacketOfAGatewayStartsTheReadAfterItsEvent)
 {
     display.setEntry(4, withHistory(4));
     display.setEntry(9, {});
-    startOn(Link::CallingIn, 1, true);
+    ASSERT_NO_FATAL_FAILURE(startOn(Link::CallingIn, 1, true));
     // The gateway's first packet, before anything was sent to it.
     ASSERT_TRUE(gateway->sendRaw(simeth::textReply({10, 0, 0, 1}, 1, simeth::textBody, "Hello")));
     ASSERT_TRUE(QTest::qWaitFor([&] { return f().Link.PacketNo > 1; }, 10000));
@@ -334,7 +334,7 @@ TEST_F(DisplayHistory, TheFirstPacketOfAGatewayStartsTheReadAfterItsEvent)
 TEST_F(DisplayHistory, OneAutomaticReadWaitsAtATimeAndItCountsAsAStart)
 {
     display.setEntry(4, {});
-    startOn(Link::CallingIn, 1, true);
+    ASSERT_NO_FATAL_FAILURE(startOn(Link::CallingIn, 1, true));
     // Two first packets before the queued read has run: one read.
     f().queueAutoDisplayRead();
     f().queueAutoDisplayRead();

@@ -1,5 +1,6 @@
 // The write, delete and zero machine step by step, and the display read and "Get info" when
 // the display or its link misbehaves.
+#include "ClosedPort.h"
 #include "DisplayAppFixture.h"
 #include "SimDisplayTcp.h"
 #include "StringGridView.h"
@@ -11,7 +12,6 @@
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTcpServer>
 #include <QTest>
 #include <QTimer>
 
@@ -122,7 +122,7 @@ TEST_F(DisplayMachine, ALateActivateAnswerIsTakenAtTheRetry)
     display.addFault({Fault::Late, "SET ENTR=", "", 1, std::chrono::milliseconds(Timeout * 2)});
     beginRun();
     f().Butt_pexor_setClick();
-    tickPexor(Await::Command);   // nothing yet: the row is tried again
+    ASSERT_NO_FATAL_FAILURE(tickPexor(Await::Command));   // nothing yet: the row is tried again
     ASSERT_TRUE(QTest::qWaitFor([&] { return countOf("SET ENTR=4") == 2; }, 10000));
     ASSERT_TRUE(display.waitForReplies(2, 10s));
     ASSERT_GT(runPexor(), 0);
@@ -213,7 +213,7 @@ TEST_F(DisplayMachine, DeleteAndZeroSendOnlyTheirOwnCommandAndDeleteCannotBeStop
     beginRun();
     f().Butt_pexor_delpClick();
     EXPECT_EQ(display.commandCount(), 0u);
-    tickPexor(Await::Nothing);
+    ASSERT_NO_FATAL_FAILURE(tickPexor(Await::Nothing));
     ASSERT_TRUE(QTest::qWaitFor([&] { return display.commandCount() == 1; }, 10000));
     EXPECT_EQ(commands(), Strings {"SET DELP=1,0"});
     EXPECT_GT(runPexor(), 0);
@@ -230,7 +230,7 @@ TEST_F(DisplayMachine, StopUntickClearAndAnEmptiedAddress)
     f().Butt_pexor_setClick();
     f().UncheckPexorRow(3);   // the next row is not visited
     for (int i = 0; i < 4; ++i)
-        tickPexor();
+        ASSERT_NO_FATAL_FAILURE(tickPexor());
     ASSERT_TRUE(display.waitForReplies(3, 10s));
     EXPECT_EQ(heads(), (Strings {"SET ENTR=1", "SET UNIT=1", "SET CONM=1"}));
     // Stop: the timer stops, the link goes, the step boxes stay.
@@ -255,7 +255,7 @@ TEST_F(DisplayMachine, StopUntickClearAndAnEmptiedAddress)
     ASSERT_TRUE(display.waitForReplies(display.commandCount(), 10s));
     beginRun();
     f().Butt_pexor_setClick();
-    tickPexor();
+    ASSERT_NO_FATAL_FAILURE(tickPexor());
     f().Butt_pexor_cleartable->click();
     // No row is left: the activation's tick and each further step's tick find none.
     EXPECT_EQ(runPexor(20, Await::Nothing), 10);
@@ -271,7 +271,7 @@ TEST_F(DisplayMachine, TheModuleDroppedMidRunEndsTheRunWithTheItalianCaption)
     beginRun();
     f().Butt_pexor_setClick();
     EXPECT_EQ(f().Butt_pexor_set->text(), "Stop writing table in display");
-    tickPexor();
+    ASSERT_NO_FATAL_FAILURE(tickPexor());
     module->hangUp();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !f().Link.LanxpConnected; }, 10000));
     ASSERT_GT(runPexor(60, Await::Nothing), 0);
@@ -363,11 +363,9 @@ TEST_F(DisplayMachine, SplitRepliesOverTheModuleDecodeWhole)
 TEST_F(DisplayMachine, NothingListeningForTheModuleSendsNothingUntilItListens)
 {
     display.setEntry(8, {});
-    QTcpServer probe;
-    ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
-    const int freePort = probe.serverPort();
-    probe.close();
-    startDisplay(DisplayLink::Module, 1, freePort);
+    const ClosedPort closed;   // nobody listens there
+    ASSERT_NE(closed.port(), 0);
+    startDisplay(DisplayLink::Module, 1, closed.port());
     pexor().setCell(1, 1, "keep");
     readings().setCell(1, 1, "keep");
     f().Butt_pexor_readClick();

@@ -1,6 +1,4 @@
 // The gateways' command texts and the value rules of the page's buttons, apart from the window.
-#include "ConversionError.h"
-#include "EthPacket.h"
 #include "GatewayCommands.h"
 
 #include <gtest/gtest.h>
@@ -90,23 +88,4 @@ TEST(GatewayCommands, QuotedValuesTheZeroFormsAndThePin)
     EXPECT_EQ(sent(PinRequest("1234")), "SET PINC=1234");
     for (const char* wrong : {"123", "12345", ""})
         EXPECT_EQ(refused(PinRequest(wrong)), "PIN must be 4 digits, skipping...") << wrong;
-}
-
-TEST(GatewayCommands, DottedAddressCheck)
-{
-    // Exactly three dots, each part at most 255, no lower bound.
-    for (const char* good : {"192.168.1.10", "0.0.0.0", "255.255.255.255", "-1.0.0.0", "007.1.2.3"})
-        EXPECT_TRUE(IsValidIp(good)) << good;
-    for (const char* wrong : {"192.168.1", "1.2.3.256", "1.2.3.4.5", "2147483647.0.0.0", "", "1234"})
-        EXPECT_FALSE(IsValidIp(wrong)) << wrong;
-    // A part that is no 32-bit decimal integer cannot be converted.
-    for (const char* error : {"1..2.3", ".1.2.3", "1.2.3.", "a.1.2.3", "1.2.3.4x", "2147483648.0.0.0",
-                              "99999999999.1.2.3"})
-        EXPECT_THROW(IsValidIp(error), ConversionError) << error;
-    try {
-        IsValidIp("1..2.3");
-        FAIL();
-    } catch (const ConversionError& e) {
-        EXPECT_STREQ(e.what(), "'' is not a valid integer value");
-    }
 }

@@ -4,6 +4,7 @@
 #include "GatewayRxBlock.h"
 #include "HexCommand.h"
 #include "LinkPorts.h"
+#include "TelegramBuilder.h"
 
 #include <gtest/gtest.h>
 
@@ -17,30 +18,22 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-std::string bytes(std::initializer_list<int> values)
-{
-    std::string s;
-    for (const int v : values)
-        s.push_back(static_cast<char>(v));
-    return s;
-}
-
 TEST(EthPacket, RequestsAreLaidOutByteForByte)
 {
     const NetNumberBytes zero {};
-    EXPECT_EQ(BuildEthHeader(zero, 1), bytes({0x01, 0, 0, 0, 0, 0, 0, 0x01, 0, 0x01, 0x03, 0x04}));
+    EXPECT_EQ(BuildEthHeader(zero, 1), bytesOf({0x01, 0, 0, 0, 0, 0, 0, 0x01, 0, 0x01, 0x03, 0x04}));
     // Only the low 16 bits of the packet number, high byte first; the header sum follows them.
     const std::string h258 = BuildEthHeader(NetNumberBytes {1, 2, 3, 4}, 258);
-    EXPECT_EQ(h258.substr(1, 7), bytes({1, 2, 3, 4, 0, 0x01, 0x02}));
+    EXPECT_EQ(h258.substr(1, 7), bytesOf({1, 2, 3, 4, 0, 0x01, 0x02}));
     EXPECT_EQ(at(h258, 10), sum(h258, 0, 9));
-    EXPECT_EQ(BuildEthHeader(zero, 65537).substr(6, 2), bytes({0x00, 0x01}));
-    EXPECT_EQ(BuildEthHeader(zero, -1).substr(6, 2), bytes({0xFF, 0xFF}));
+    EXPECT_EQ(BuildEthHeader(zero, 65537).substr(6, 2), bytesOf({0x00, 0x01}));
+    EXPECT_EQ(BuildEthHeader(zero, -1).substr(6, 2), bytesOf({0xFF, 0xFF}));
 
     std::string packet("\x10\x7B\x01\x7C\x16", 5);
     WrapMbusTelegram(packet, zero, 1);
     ASSERT_EQ(packet.size(), 300u);
     EXPECT_EQ(packet.substr(0, 12), BuildEthHeader(zero, 1));
-    EXPECT_EQ(packet.substr(12, 11), bytes({0xA8, 0x07, 0x10, 0x00, 0x10, 0x7B, 0x01, 0x7C, 0x16, 0x35, 0xAA}));
+    EXPECT_EQ(packet.substr(12, 11), bytesOf({0xA8, 0x07, 0x10, 0x00, 0x10, 0x7B, 0x01, 0x7C, 0x16, 0x35, 0xAA}));
     EXPECT_EQ(packet.substr(23, 298 - 23), std::string(298 - 23, '\0'));
     EXPECT_EQ(at(packet, 298), sum(packet, 0, 297));
     EXPECT_EQ(at(packet, 299), 0x04);
@@ -48,8 +41,8 @@ TEST(EthPacket, RequestsAreLaidOutByteForByte)
     std::string text = "GET TIME";
     WrapTextCommand(text, NetNumberBytes {9, 8, 7, 6}, 2);
     ASSERT_EQ(text.size(), 300u);
-    EXPECT_EQ(text.substr(1, 4), bytes({9, 8, 7, 6}));
-    EXPECT_EQ(text.substr(12, 4), bytes({0xA1, 10, 0x00, 0x00}));
+    EXPECT_EQ(text.substr(1, 4), bytesOf({9, 8, 7, 6}));
+    EXPECT_EQ(text.substr(12, 4), bytesOf({0xA1, 10, 0x00, 0x00}));
     EXPECT_EQ(text.substr(16, 8), "GET TIME");
     EXPECT_EQ(at(text, 24), sum(text, 13, 23));
     EXPECT_EQ(at(text, 25), 0xAA);
@@ -92,18 +85,24 @@ TEST(EthPacket, NetNumbersAreFourDecimalPartsOfAtMost255)
         EXPECT_FALSE(ParseNetNumber(bad, net));
         EXPECT_EQ(net, (NetNumberBytes {10, 0, 0, 255}));
     }
+}
 
-    // The address check reads each part as an integer: no lower bound, and a part that is no
-    // number is an error rather than an answer.
-    EXPECT_TRUE(IsValidIp("192.168.1.3"));
-    EXPECT_TRUE(IsValidIp("-1.0.0.0"));
-    EXPECT_FALSE(IsValidIp("1.2.3.256"));
-    EXPECT_FALSE(IsValidIp("2147483647.0.0.0"));
-    EXPECT_FALSE(IsValidIp("1.2.3"));
-    EXPECT_FALSE(IsValidIp("1.2.3.4.5"));
-    for (const char* error : {"1..2.3", "1.2.3.", "a.1.1.1", "99999999999.0.0.1", " 1.2.3.4"}) {
-        SCOPED_TRACE(error);
-        EXPECT_THROW(IsValidIp(error), ConversionError);
+TEST(EthPacket, DottedAddressCheck)
+{
+    // Exactly three dots, each part at most 255, no lower bound.
+    for (const char* good : {"192.168.1.10", "0.0.0.0", "255.255.255.255", "-1.0.0.0", "007.1.2.3"})
+        EXPECT_TRUE(IsValidIp(good)) << good;
+    for (const char* wrong : {"192.168.1", "1.2.3.256", "1.2.3.4.5", "2147483647.0.0.0", "", "1234"})
+        EXPECT_FALSE(IsValidIp(wrong)) << wrong;
+    // A part that is no 32-bit decimal integer cannot be converted: an error rather than an answer.
+    for (const char* error : {"1..2.3", ".1.2.3", "1.2.3.", "a.1.2.3", "1.2.3.4x", " 1.2.3.4", "2147483648.0.0.0",
+                              "99999999999.1.2.3"})
+        EXPECT_THROW(IsValidIp(error), ConversionError) << error;
+    try {
+        IsValidIp("1..2.3");
+        FAIL();
+    } catch (const ConversionError& e) {
+        EXPECT_STREQ(e.what(), "'' is not a valid integer value");
     }
 }
 
@@ -285,8 +284,8 @@ TEST(LinkPortsTest, PortTextsGiveTheirPortOrNone)
 
 TEST(HexCommandTest, HexTextsGiveTheirBytesOrTheirRefusal)
 {
-    EXPECT_EQ(ParseHexCommand("10 7B 01 7C 16").bytes, bytes({0x10, 0x7B, 0x01, 0x7C, 0x16}));
-    EXPECT_EQ(ParseHexCommand("1  2 ").bytes, bytes({0x01, 0x02}));
+    EXPECT_EQ(ParseHexCommand("10 7B 01 7C 16").bytes, bytesOf({0x10, 0x7B, 0x01, 0x7C, 0x16}));
+    EXPECT_EQ(ParseHexCommand("1  2 ").bytes, bytesOf({0x01, 0x02}));
     const HexCommand blanks = ParseHexCommand("   ");
     EXPECT_EQ(blanks.error, "");
     EXPECT_EQ(blanks.bytes, "");
