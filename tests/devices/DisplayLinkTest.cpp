@@ -178,7 +178,7 @@ protected:
 
 TEST_P(DisplayRoundTrip, FillWriteReadDeleteZero)
 {
-    startOn(GetParam());
+    ASSERT_NO_FATAL_FAILURE(startOn(GetParam()));
     meter(1, "1", "12.34", "m3", "TX1");
     meter(2, "2", "1234567.8", "kWh", "TX2");
     meter(3, "3", "0", "MJ", "ABC");
