@@ -196,6 +196,17 @@ AddressCheck CheckDeviceAddress(std::string_view a)
     return value >= 1 && value <= MaxDataRows ? AddressCheck::Good : AddressCheck::Bad;
 }
 
+void ListAddresses(StringGrid& pexor, StringGrid& readings, const std::vector<std::string>& addresses)
+{
+    const int rows = std::max(2, static_cast<int>(addresses.size()) + 1);
+    pexor.setRowCount(rows);
+    readings.setRowCount(rows);
+    for (std::size_t i = 0; i < addresses.size(); ++i) {
+        pexor.setCell(1, static_cast<int>(i) + 1, addresses[i]);
+        readings.setCell(1, static_cast<int>(i) + 1, addresses[i]);
+    }
+}
+
 void WriteTotalPulses(StringGrid& pexor, StringGrid& readings, const TotalPulsesFields& f)
 {
     pexor.setCell(0, 0, " ID ");

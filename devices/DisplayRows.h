@@ -80,6 +80,8 @@ enum class AddressCheck { Good, Empty, Bad };
 AddressCheck CheckDeviceAddress(std::string_view a);
 
 // --- decoded replies into the tables ---
+// The display's active addresses, one a row of both tables from row 1 (at least one data row).
+void ListAddresses(StringGrid& pexor, StringGrid& readings, const std::vector<std::string>& addresses);
 // Every data row of the display table whose address cell equals the address exactly, and
 // the row of the same number in the readings table.
 void WriteTotalPulses(StringGrid& pexor, StringGrid& readings, const TotalPulsesFields& fields);

@@ -108,15 +108,7 @@ bool TForm11::ReadPexorAddresses()
         return false;
     if (list.truncated)
         Log.add(FullTableLine);
-    StringGrid& pexor = Grid_pexor->grid();
-    StringGrid& readings = Grid_historical->grid();
-    const int rows = std::max(2, static_cast<int>(list.addresses.size()) + 1);
-    pexor.setRowCount(rows);
-    readings.setRowCount(rows);
-    for (std::size_t i = 0; i < list.addresses.size(); ++i) {
-        pexor.setCell(1, static_cast<int>(i) + 1, list.addresses[i]);
-        readings.setCell(1, static_cast<int>(i) + 1, list.addresses[i]);
-    }
+    ListAddresses(Grid_pexor->grid(), Grid_historical->grid(), list.addresses);
     return true;
 }
 

@@ -150,13 +150,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The tables as the read fills them: the listed addresses, then the decoded fields.
     StringGrid pexor(PexorColumns, 2);
     StringGrid readings(ReadingsColumns, 2);
-    const int rows = std::max(2, static_cast<int>(list.addresses.size()) + 1);
-    pexor.setRowCount(rows);
-    readings.setRowCount(rows);
-    for (std::size_t i = 0; i < list.addresses.size(); ++i) {
-        pexor.setCell(1, static_cast<int>(i) + 1, list.addresses[i]);
-        readings.setCell(1, static_cast<int>(i) + 1, list.addresses[i]);
-    }
+    ListAddresses(pexor, readings, list.addresses);
+    const int rows = pexor.RowCount();
+    FUZZ_CHECK(rows == std::max(2, static_cast<int>(list.addresses.size()) + 1) && readings.RowCount() == rows);
     const StringGrid pexorBefore = pexor;
     const StringGrid readingsBefore = readings;
     if (pulses)
