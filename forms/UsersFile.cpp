@@ -18,19 +18,32 @@ UsersFileRead failed(std::string error)
 
 UsersFileRead failed(int error) { return failed(std::string(std::strerror(error))); }
 
+constexpr const char* LinkText = "Is a symbolic link";
+
+bool isLink(const std::string& path)
+{
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
 } // namespace
 
 UsersFileRead ReadUsersFile(const std::string& path, bool forWriting)
 {
-    // Non-blocking, so that a FIFO or a device in the file's place cannot hang the open.
-    const int fd = ::open(path.c_str(), (forWriting ? O_RDWR : O_RDONLY) | O_CLOEXEC | O_NONBLOCK);
+    // Non-blocking, so that a FIFO or a device in the file's place cannot hang the open. A link
+    // in the file's place is not followed (the open fails with ELOOP), dangling or not: the
+    // accounts would be read from, and written to, a file somewhere else.
+    const int fd = ::open(path.c_str(), (forWriting ? O_RDWR : O_RDONLY) | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
     if (fd < 0) {
-        if (errno == ENOENT || errno == ENOTDIR) {
+        const int error = errno;
+        if (error == ENOENT || error == ENOTDIR) {
             UsersFileRead result;
             result.status = UsersFileRead::Status::Missing;
             return result;
         }
-        return failed(errno);
+        if (error == ELOOP && isLink(path))
+            return failed(std::string(LinkText));
+        return failed(error);
     }
     struct stat st {};
     if (::fstat(fd, &st) != 0) {
@@ -71,6 +84,9 @@ WriteResult WriteUsersFile(const std::string& path, const std::vector<UserRecord
 {
     if (!writer)
         return {false, path + ": no writer"};
+    // The writer follows a link; the accounts file never does.
+    if (isLink(path))
+        return {false, path + ": " + LinkText};
     return writer(path, EncodeUserRecords(records));
 }
 

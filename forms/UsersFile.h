@@ -21,11 +21,13 @@ struct UsersFileRead {
 
 // Opens the file (read-write when forWriting, as every change needs, else read-only) and
 // reads it whole. A missing file, or a missing folder, gives Missing; any other failure,
-// and anything but a regular file, gives Failed with the system's text.
+// and anything but a regular file, gives Failed with the system's text. A symbolic link in
+// the file's place, even one that leads nowhere, gives Failed and is not followed.
 UsersFileRead ReadUsersFile(const std::string& path, bool forWriting);
 
 // Replaces the file by the records, through writer (atomicFileWriter(UsersFileMode) in the
-// program). A failure leaves the old file as it was.
+// program). A failure leaves the old file as it was. A symbolic link in the file's place is
+// refused and nothing is written.
 WriteResult WriteUsersFile(const std::string& path, const std::vector<UserRecord>& records,
                            const FileWriter& writer);
 

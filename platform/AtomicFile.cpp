@@ -20,10 +20,27 @@ std::string reasonOf(const QSaveFile& file)
     return file.errorString().toLocal8Bit().toStdString();
 }
 
+// The rename would put a regular file in place of whatever is at the path (QSaveFile follows
+// a link and renames over its target). Only a regular file may be replaced, or a new one
+// created (nothing there, or a link that leads nowhere yet); a FIFO, device, socket or folder,
+// itself or at the end of a link, gives the reason it is refused. Only stat is used: nothing
+// is opened, so a FIFO cannot block. Other stat failures are left to the write to report.
+std::optional<std::string> refusedTarget(const std::string& path)
+{
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode))
+        return std::nullopt;
+    if (S_ISDIR(st.st_mode))
+        return std::string(std::strerror(EISDIR));
+    return std::string("Not a regular file");
+}
+
 } // namespace
 
 WriteResult writeFileAtomically(const std::string& path, std::string_view bytes, std::optional<unsigned> mode)
 {
+    if (const std::optional<std::string> refused = refusedTarget(path))
+        return {false, path + ": " + *refused};
     QSaveFile file(QFile::decodeName(QByteArray::fromStdString(path)));
     if (!file.open(QIODevice::WriteOnly))
         return {false, path + ": " + reasonOf(file)};

@@ -11,6 +11,10 @@
 // only when every byte has been written and flushed. Any failure discards the temporary and
 // leaves the target and its folder as they were.
 //
+// Only a regular file is replaced (or a new one created). A link is followed: its target is
+// written, or created when it does not exist yet. A FIFO, device, socket or folder at the
+// path, or at the end of its link, is refused and left as it is.
+//
 // path is a file-system byte string. mode, when given, sets the file's permission bits
 // (0600 for the accounts file) before any byte is written; otherwise a new file gets the
 // usual 0666 less the umask and an existing one keeps its bits.

@@ -5,8 +5,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileIconProvider>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QMimeDatabase>
 #include <QPrintDialog>
 #include <QPrinter>
 
@@ -59,9 +61,46 @@ QString proposedName(const std::string& name)
     return info.dir().exists() ? text : info.fileName();
 }
 
+// Describes the dialog's files by their names alone. Qt's own provider tells the type and the
+// icon of a file whose name says nothing by reading its first bytes, on the GUI thread, for
+// every file the dialog lists or is given: a file whose read never returns (/proc/kmsg, for
+// root) froze the program.
+class NameOnlyIconProvider : public QFileIconProvider {
+public:
+    QIcon icon(IconType type) const override { return QFileIconProvider::icon(type); }
+
+    QIcon icon(const QFileInfo& info) const override
+    {
+        if (info.isRoot())
+            return icon(Drive);
+        if (info.isDir())
+            return icon(Folder);
+        const QIcon themed = QIcon::fromTheme(byName(info).iconName());
+        return themed.isNull() ? icon(File) : themed;
+    }
+
+    QString type(const QFileInfo& info) const override
+    {
+        if (!info.isFile() || info.isRoot())
+            return QFileIconProvider::type(info);   // from the kind of entry, nothing is read
+        const QMimeType mime = byName(info);
+        return mime.comment().isEmpty() ? mime.name() : mime.comment();
+    }
+
+private:
+    QMimeType byName(const QFileInfo& info) const
+    {
+        return mimes_.mimeTypeForFile(info, QMimeDatabase::MatchExtension);
+    }
+
+    QMimeDatabase mimes_;
+};
+
 std::string runFileDialog(QWidget* owner, const Prompts::FileDialog& d, QFileDialog::AcceptMode mode)
 {
+    NameOnlyIconProvider icons;   // outlives the dialog, which only borrows it
     QFileDialog dialog(owner, Text8::toUnicode(d.caption), pathText(d.initialFolder), Text8::toUnicode(d.filter));
+    dialog.setIconProvider(&icons);
     dialog.setAcceptMode(mode);
     const bool existing = mode == QFileDialog::AcceptOpen && d.mustExist;
     dialog.setFileMode(existing ? QFileDialog::ExistingFile : QFileDialog::AnyFile);

@@ -3,7 +3,8 @@
 #include "Prompts.h"
 
 // The program's Prompts: QMessageBox (plain text, the first button the default),
-// QFileDialog (never confirms overwriting) and QPrintDialog.
+// QFileDialog (never confirms overwriting; describes files by their names, never by reading
+// them) and QPrintDialog.
 class QtPrompts : public Prompts {
 public:
     Answer message(QWidget* owner, Icon icon, std::string_view caption, std::string_view text,

@@ -249,6 +249,37 @@ TEST_F(AccountsWindowTest, AFolderInPlaceOfTheFileGivesEachOperationItsMessage)
     EXPECT_TRUE(fs::is_directory(usersPath()));
 }
 
+TEST_F(AccountsWindowTest, ALinkInPlaceOfTheFileIsNeitherReadNorWritten)
+{
+    // Another program's file outside the folder, which the link would hand over.
+    const std::string outside = folder() + "/elsewhere.dat";
+    writeAccountsFile(outside, {Admin, {"op", "pw", "Operator"}});
+    fs::permissions(outside, fs::perms(0644));
+    const std::string before = readFileBytes(outside);
+    fs::create_directories(paths().filesDir());
+    fs::create_symlink(outside, usersPath());
+    start();
+    TFUsers& u = users();
+    u.FormActivate();
+    EXPECT_EQ(gridRow(1), "|||||") << "an account was read through the link";
+    add("new", "pw", "Operator");
+    add("op", "other", "Setup");
+    remove("op");
+
+    EXPECT_EQ(readFileBytes(outside), before);
+    EXPECT_EQ(fileMode(outside), 0644);
+    EXPECT_TRUE(fs::is_symlink(usersPath()));
+    EXPECT_EQ(fs::read_symlink(usersPath()), outside);
+    EXPECT_EQ(filesIn(paths().filesDir()), std::vector<std::string> {"users.dat"});
+    ASSERT_EQ(boxTexts(), (std::vector<std::string> {"Missing account file",
+                                                     "Missing account file!\nContact administrator",
+                                                     "Missing account file!\nContact administrator",
+                                                     "Missing account file!"}));
+    EXPECT_EQ(prompts.boxes[1].caption, "Account error");
+    EXPECT_EQ(prompts.boxes[1].icon, Prompts::Icon::Error);
+    EXPECT_EQ(prompts.boxes[1].owner, &u);
+}
+
 // --- the accounts window ---
 
 TEST_F(AccountsWindowTest, ANewAccountIsWrittenInTheKnownLayout)

@@ -291,6 +291,35 @@ TEST_F(LoginTest, AnUnreadableFileIsReportedAndTheLoginStays)
     EXPECT_EQ(quitRequests, 1);
 }
 
+// A link in the file's place is refused as a folder is: no account is read through it, and a
+// link that leads nowhere starts no first start that would create the file at its target.
+TEST_F(LoginTest, ALinkInPlaceOfTheFileIsRefused)
+{
+    const std::string outside = folder() + "/elsewhere.dat";
+    writeAccountsFile(outside, {{"admin", "Secret1", "Administrator"}});
+    const std::string before = readFileBytes(outside);
+    fs::create_directories(paths().filesDir());
+    const std::string missing = folder() + "/nowhere.dat";
+    for (const std::string& target : {outside, missing}) {
+        SCOPED_TRACE(target);
+        fs::remove(usersPath());
+        fs::create_symlink(target, usersPath());
+        prompts.boxes.clear();
+        startAtLogin();
+        EXPECT_FALSE(enter("admin", "Secret1"));
+        ASSERT_EQ(prompts.boxes.size(), 1u);
+        EXPECT_EQ(prompts.boxes[0].caption, "Login fail");
+        EXPECT_EQ(prompts.boxes[0].text, "Account file error - Is a symbolic link");
+        EXPECT_EQ(prompts.boxes[0].icon, Prompts::Icon::Warning);
+        EXPECT_FALSE(login().IsAdministrator);
+        EXPECT_FALSE(login().isHidden());
+        EXPECT_EQ(quitRequests, 0);
+        EXPECT_TRUE(fs::is_symlink(usersPath()));
+    }
+    EXPECT_EQ(readFileBytes(outside), before);
+    EXPECT_FALSE(fs::exists(fs::symlink_status(missing)));
+}
+
 // --- the first start ---
 
 TEST_F(LoginTest, TheFirstLoginCreatesTheAdministratorAccount)

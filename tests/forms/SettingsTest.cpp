@@ -245,6 +245,28 @@ TEST_F(SettingsTest, ApplyOnPageOneWritesExactlyItsKeysInPlace)
     EXPECT_FALSE(s.isVisible());
 }
 
+// A settings file kept elsewhere and linked into the program's folder is read through the
+// link, and Apply writes the file the link leads to: the link stays.
+TEST_F(SettingsTest, ASettingsFileBehindALinkIsReadAndWrittenThere)
+{
+    writeIni("[Com port]\r\nName=COM2\r\n[Misc]\r\nRetry=3\r\n");
+    const std::string shared = folder() + "/shared.ini";
+    std::filesystem::rename(paths().iniPath(), shared);
+    std::filesystem::create_symlink(shared, paths().iniPath());
+    start();
+    TSettings& s = settings();
+    EXPECT_EQ(s.Combo_com_name->currentText(), "COM2");
+    EXPECT_EQ(s.Edit_retry_read->text(), "3");
+    s.Combo_com_name->setEditText("COM3");
+    s.BitBtn1Click();
+    EXPECT_TRUE(prompts.boxes.empty());
+    EXPECT_TRUE(std::filesystem::is_symlink(paths().iniPath()));
+    EXPECT_EQ(std::filesystem::read_symlink(paths().iniPath()), shared);
+    const std::string text = readIni();
+    EXPECT_NE(text.find("Name=COM3\r\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("Retry=3\r\n"), std::string::npos) << text;
+}
+
 TEST_F(SettingsTest, AByteOrderMarkHidesNoSectionAndStaysInTheFile)
 {
     const std::string bom = "\xEF\xBB\xBF";

@@ -10,6 +10,7 @@
 
 #include <fstream>
 #include <sstream>
+#include <sys/stat.h>
 
 namespace {
 
@@ -82,6 +83,24 @@ TEST(TFormFullMbus, EachFailedSaveAddsOneLineAndKeepsTheOldFile)
     EXPECT_EQ(form.report().line(2).rfind("Exception saving to file - " + fs.path("report.txt"), 0), 0u);
     EXPECT_EQ(form.report().line(3).rfind("Exception saving to file - " + fs.path("plain/report.txt"), 0), 0u);
     EXPECT_EQ(readAll(fs.path("report.txt")), "the report saved before\r\n");
+    EXPECT_TRUE(prompts.boxes.empty());
+}
+
+TEST(TFormFullMbus, ASaveAimedAtAFifoLeavesIt)
+{
+    QTemporaryDir tmp;
+    const std::string fifo = tmp.path().toStdString() + "/report.txt";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    FakePrompts prompts;
+    TFormFullMbus form(prompts);
+    form.report().add("ID:12345678");
+    prompts.queueSaveFile(fifo);
+    form.BitBtn2->click();
+    ASSERT_EQ(form.report().count(), 3u);
+    EXPECT_EQ(form.report().line(2), "Exception saving to file - " + fifo + ": Not a regular file");
+    struct stat st {};
+    ASSERT_EQ(::lstat(fifo.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
     EXPECT_TRUE(prompts.boxes.empty());
 }
 

@@ -365,6 +365,40 @@ TEST_F(UsersFileTest, MissingFailedAndPartialFiles)
     EXPECT_EQ(r.records[0].name, "op");
 }
 
+TEST_F(UsersFileTest, ALinkInTheFilesPlaceIsNeitherFollowedNorWritten)
+{
+    CountingHasher hash;
+    const std::string one = EncodeUserRecord(account("op", "pw", "Operator", hash));
+    std::ofstream(dir + "/outside.dat", std::ios::binary) << one;
+    std::filesystem::create_symlink(dir + "/outside.dat", dir + "/users.dat");
+    std::filesystem::create_symlink(dir + "/nowhere.dat", dir + "/dangling.dat");
+    int writes = 0;
+    const FileWriter writer = [&](const std::string&, std::string_view) {
+        ++writes;
+        return WriteResult {true, {}};
+    };
+    for (const std::string& link : {dir + "/users.dat", dir + "/dangling.dat"}) {
+        for (bool forWriting : {false, true}) {
+            const UsersFileRead r = ReadUsersFile(link, forWriting);
+            EXPECT_EQ(r.status, UsersFileRead::Status::Failed) << link;
+            EXPECT_EQ(r.error, "Is a symbolic link");
+            EXPECT_TRUE(r.records.empty());
+        }
+        const WriteResult w = WriteUsersFile(link, {}, writer);
+        EXPECT_FALSE(w.ok);
+        EXPECT_EQ(w.error, link + ": Is a symbolic link");
+    }
+    EXPECT_EQ(writes, 0);
+    EXPECT_FALSE(std::filesystem::exists(dir + "/nowhere.dat"));
+    // A link on the way to the folder is followed, as any folder path is.
+    std::filesystem::create_directory(dir + "/real");
+    std::filesystem::create_symlink(dir + "/real", dir + "/files");
+    std::ofstream(dir + "/real/users.dat", std::ios::binary) << one;
+    ASSERT_TRUE(ReadUsersFile(dir + "/files/users.dat", true).ok());
+    EXPECT_TRUE(WriteUsersFile(dir + "/files/users.dat", {}, writer).ok);
+    EXPECT_EQ(writes, 1);
+}
+
 TEST_F(UsersFileTest, TheFolderIsMadeWithMode0700)
 {
     const mode_t old = ::umask(0077 | 0200);

@@ -22,9 +22,14 @@
 #include <QTabWidget>
 #include <QTimer>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
 namespace {
 
@@ -87,6 +92,32 @@ protected:
             for (int c = 0; c < 10; ++c)
                 grid().setCell(c, r, rows[r][static_cast<std::size_t>(c)]);
         grid().setRowCount(3);
+    }
+
+    // Aims the log save, the meters export and the display export at path (a name with an
+    // extension, which the exports keep), one after the other: each gives its own failure,
+    // and the node at path stays what it was.
+    void expectEverySaveRefused(const std::string& path)
+    {
+        struct stat before {};
+        ASSERT_EQ(::lstat(path.c_str(), &before), 0);
+        fillOneMeter();
+        fillLog(1);
+        prompts.queueSaveFile(path);
+        form11().BitBtn6->click();
+        EXPECT_EQ(form11().Log.lines().back(), "Can not write file, no rights...");
+        EXPECT_TRUE(prompts.boxes.empty());
+        for (QPushButton* button : {form11().Butt_save_data, form11().BitBtn10}) {
+            SCOPED_TRACE(button->objectName().toStdString());
+            prompts.queueSaveFile(path);
+            button->click();
+            expectOneBox(Icon::Error, "Error saving file", "File cannot be written, no rights!\nContact administrator.");
+        }
+        struct stat after {};
+        ASSERT_EQ(::lstat(path.c_str(), &after), 0);
+        EXPECT_EQ(after.st_mode, before.st_mode);
+        EXPECT_EQ(after.st_ino, before.st_ino);
+        EXPECT_EQ(after.st_rdev, before.st_rdev);
     }
 
 private:
@@ -184,6 +215,26 @@ TEST_F(LogAndFilesTest, FailedSavesKeepTheOlderFiles)
     form11().BitBtn6->click();
     EXPECT_EQ(readFile(fs.path("log.txt")),
               "\r\nCan not write file, no rights...\r\nCan not write file, no rights...\r\n");
+}
+
+// A save replaces only a regular file: a FIFO or a device node the user aims at stays.
+TEST_F(LogAndFilesTest, SavesAimedAtAFifoLeaveIt)
+{
+    start();
+    const std::string fifo = folder() + "/log.txt";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    expectEverySaveRefused(fifo);
+}
+
+TEST_F(LogAndFilesTest, SavesAimedAtADeviceNodeLeaveIt)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "making a device node needs root";
+    const std::string device = folder() + "/null.csv";   // the numbers of /dev/null
+    if (::mknod(device.c_str(), S_IFCHR | 0666, ::makedev(1, 3)) != 0)
+        GTEST_SKIP() << "mknod: " << std::strerror(errno);
+    start();
+    expectEverySaveRefused(device);
 }
 
 TEST_F(LogAndFilesTest, PrintingIntoAPdfPutsThirtySixLinesOnTheFirstA4Page)

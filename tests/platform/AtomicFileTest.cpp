@@ -6,12 +6,19 @@
 
 #include <QTemporaryDir>
 
+#include <cerrno>
+#include <chrono>
+#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <set>
 #include <sstream>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -55,6 +62,60 @@ std::string allBytes()
             s.push_back(static_cast<char>(b));
     return s;
 }
+
+// The kind of node at path itself (a link is not followed).
+mode_t kindOf(const fs::path& path)
+{
+    struct stat st{};
+    if (::lstat(path.c_str(), &st) != 0)
+        return 0;
+    return st.st_mode & S_IFMT;
+}
+
+// Writes through writeFileAtomically on another thread and gives its result; a write that is
+// still waiting after a generous bound (as an open of a FIFO without a reader would) fails
+// the test, after a reader opened for a moment has let it go on.
+WriteResult writeWithinBound(const fs::path& target, const std::string& bytes)
+{
+    auto writing = std::async(std::launch::async, [=] { return writeFileAtomically(target.string(), bytes); });
+    if (writing.wait_for(std::chrono::seconds(30)) != std::future_status::ready) {
+        const int reader = ::open(target.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        ADD_FAILURE() << target << ": the write waited on the node";
+        const WriteResult r = writing.get();
+        if (reader >= 0)
+            ::close(reader);
+        return r;
+    }
+    return writing.get();
+}
+
+// A listening Unix socket bound at path; closed (the node stays) when destroyed.
+class BoundSocket {
+public:
+    explicit BoundSocket(const fs::path& path) : fd_(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0))
+    {
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        const std::string p = path.string();
+        bound_ = fd_ >= 0 && p.size() < sizeof address.sun_path;
+        if (bound_) {
+            p.copy(address.sun_path, p.size());
+            bound_ = ::bind(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+        }
+    }
+    ~BoundSocket()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    BoundSocket(const BoundSocket&) = delete;
+    BoundSocket& operator=(const BoundSocket&) = delete;
+    bool bound() const { return bound_; }
+
+private:
+    int fd_;
+    bool bound_ = false;
+};
 
 class AtomicFile : public ::testing::Test {
 protected:
@@ -117,6 +178,67 @@ TEST_F(AtomicFile, TargetsThatCannotBeWrittenFailAndChangeNothing)
     EXPECT_EQ(listing(dir()), before);
     EXPECT_EQ(readAll(dir() / "plain"), "not a folder");
     EXPECT_EQ(readAll(dir() / "ferolt.ini" / "inside"), "kept");
+}
+
+TEST_F(AtomicFile, OnlyARegularFileIsReplacedAndALinkIsFollowed)
+{
+    const fs::path fifo = dir() / "log.txt";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const fs::path socket = dir() / "socket.csv";
+    const BoundSocket bound(socket);
+    ASSERT_TRUE(bound.bound());
+    fs::create_symlink("log.txt", dir() / "to-fifo.txt");
+    fs::create_directory(dir() / "folder");
+    fs::create_symlink("folder", dir() / "to-folder.csv");
+    const std::set<std::string> before = listing(dir());
+
+    struct Refused { fs::path target; mode_t kind; const char* reason; };
+    for (const Refused& c : {Refused {fifo, S_IFIFO, "Not a regular file"},
+                             Refused {socket, S_IFSOCK, "Not a regular file"},
+                             Refused {dir() / "to-fifo.txt", S_IFLNK, "Not a regular file"},
+                             Refused {dir() / "to-folder.csv", S_IFLNK, "Is a directory"}}) {
+        const WriteResult r = writeWithinBound(c.target, "data\r\n");
+        EXPECT_FALSE(r.ok) << c.target;
+        EXPECT_EQ(r.error, c.target.string() + ": " + c.reason);
+        EXPECT_EQ(kindOf(c.target), c.kind) << c.target;
+    }
+    EXPECT_EQ(kindOf(fifo), S_IFIFO);
+    EXPECT_EQ(listing(dir()), before) << "a temporary file was left behind";
+
+    // A link the user aims at is followed: its target is written, or created, and the link stays.
+    writePlain(dir() / "kept.txt", "old");
+    fs::create_symlink("kept.txt", dir() / "to-kept.txt");
+    fs::create_symlink("new.txt", dir() / "to-new.txt");
+    ASSERT_TRUE(writeWithinBound(dir() / "to-kept.txt", "replaced").ok);
+    ASSERT_TRUE(writeWithinBound(dir() / "to-new.txt", "created").ok);
+    EXPECT_EQ(kindOf(dir() / "to-kept.txt"), S_IFLNK);
+    EXPECT_EQ(kindOf(dir() / "to-new.txt"), S_IFLNK);
+    EXPECT_EQ(readAll(dir() / "kept.txt"), "replaced");
+    EXPECT_EQ(readAll(dir() / "new.txt"), "created");
+}
+
+TEST_F(AtomicFile, ADeviceNodeIsNeverReplaced)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "making a device node needs root";
+    const fs::path device = dir() / "log.txt";   // the numbers of /dev/null
+    if (::mknod(device.c_str(), S_IFCHR | 0666, ::makedev(1, 3)) != 0)
+        GTEST_SKIP() << "mknod: " << std::strerror(errno);
+    fs::create_symlink("log.txt", dir() / "to-device.csv");
+    for (const fs::path& target : {device, dir() / "to-device.csv"}) {
+        const WriteResult r = writeWithinBound(target, "data");
+        EXPECT_FALSE(r.ok) << target;
+        EXPECT_EQ(r.error, target.string() + ": Not a regular file");
+    }
+    struct stat st{};
+    ASSERT_EQ(::lstat(device.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISCHR(st.st_mode));
+    EXPECT_EQ(st.st_rdev, ::makedev(1, 3));
+    std::set<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir()))
+        names.insert(e.path().filename().string());
+    EXPECT_EQ(names, (std::set<std::string> {"log.txt", "to-device.csv"}));
+    EXPECT_TRUE(fs::is_symlink(dir() / "to-device.csv"));
 }
 
 TEST(AtomicFileFullDevice, AFullDeviceKeepsTheOldFileWhole)

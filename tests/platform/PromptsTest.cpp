@@ -10,7 +10,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QFileSystemModel>
 #include <QMessageBox>
+#include <QMimeDatabase>
 #include <QPointer>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -19,8 +22,19 @@
 #include <QTest>
 #include <QTimer>
 
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <memory>
+#include <mutex>
+#include <set>
+#include <thread>
+
+#include <sys/inotify.h>
+#include <unistd.h>
 
 namespace {
 
@@ -54,11 +68,127 @@ private:
     QWidget* busy_ = nullptr;
 };
 
-void touch(const QString& path)
+void touch(const QString& path, const QByteArray& bytes = "old")
 {
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("old");
+    f.write(bytes);
+}
+
+// Ends the test binary with a message when the GUI thread has run no event for bound, as
+// when a dialog waits in a read that never returns: the test fails instead of hanging.
+class GuiWatchdog {
+public:
+    explicit GuiWatchdog(std::chrono::seconds bound) : bound_(bound)
+    {
+        QObject::connect(&beat_, &QTimer::timeout, [this] { beats_.fetch_add(1); });
+        beat_.start(20);
+        watcher_ = std::thread([this] { watch(); });
+    }
+    ~GuiWatchdog()
+    {
+        {
+            const std::lock_guard lock(mutex_);
+            stop_ = true;
+        }
+        wake_.notify_all();
+        watcher_.join();
+    }
+    GuiWatchdog(const GuiWatchdog&) = delete;
+    GuiWatchdog& operator=(const GuiWatchdog&) = delete;
+
+private:
+    void watch()
+    {
+        using Clock = std::chrono::steady_clock;
+        std::unique_lock lock(mutex_);
+        long last = beats_.load();
+        Clock::time_point since = Clock::now();
+        while (!wake_.wait_for(lock, std::chrono::milliseconds(100), [this] { return stop_; })) {
+            const long now = beats_.load();
+            if (now != last) {
+                last = now;
+                since = Clock::now();
+            } else if (Clock::now() - since > bound_) {
+                std::fprintf(stderr, "FAILED: the GUI thread has run no event for %lld s: a dialog is blocked\n",
+                             static_cast<long long>(bound_.count()));
+                std::fflush(stderr);
+                std::_Exit(EXIT_FAILURE);
+            }
+        }
+    }
+
+    const std::chrono::seconds bound_;
+    QTimer beat_;
+    std::atomic<long> beats_ {0};
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    bool stop_ = false;
+    std::thread watcher_;
+};
+
+// The names of the files in folder that were opened since the watch began (Linux inotify).
+class OpenWatch {
+public:
+    explicit OpenWatch(const QString& folder) : fd_(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC))
+    {
+        EXPECT_GE(fd_, 0);
+        if (fd_ >= 0) {
+            EXPECT_GE(::inotify_add_watch(fd_, QFile::encodeName(folder).constData(), IN_OPEN | IN_ACCESS), 0);
+        }
+    }
+    ~OpenWatch()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    OpenWatch(const OpenWatch&) = delete;
+    OpenWatch& operator=(const OpenWatch&) = delete;
+
+    std::set<std::string> opened()
+    {
+        alignas(inotify_event) char buf[4096];
+        for (;;) {
+            const ssize_t n = fd_ >= 0 ? ::read(fd_, buf, sizeof buf) : -1;
+            if (n <= 0)
+                break;
+            for (ssize_t at = 0; at < n;) {
+                const auto* e = reinterpret_cast<const inotify_event*>(buf + at);
+                if (e->len > 0 && !(e->mask & IN_ISDIR))   // the folder's own events have no name
+                    names_.insert(e->name);
+                at += static_cast<ssize_t>(sizeof(inotify_event) + e->len);
+            }
+        }
+        return names_;
+    }
+
+private:
+    int fd_;
+    std::set<std::string> names_;
+};
+
+std::string typeText(const QMimeType& mime)
+{
+    return (mime.comment().isEmpty() ? mime.name() : mime.comment()).toStdString();
+}
+
+// The "Type" column's text of the dialog's row for name in folder, once the dialog lists it;
+// empty when it is not listed within a generous bound.
+std::string listedType(QFileDialog* dialog, const QString& folder, const QString& name)
+{
+    auto* model = dialog->findChild<QFileSystemModel*>();
+    EXPECT_NE(model, nullptr);
+    if (!model)
+        return {};
+    QString type;
+    (void)QTest::qWaitFor([&] {
+        const QModelIndex parent = model->index(folder);
+        for (int row = 0; row < model->rowCount(parent); ++row)
+            if (model->index(row, 0, parent).data().toString() == name)
+                type = model->index(row, 2, parent).data().toString();
+        return !type.isEmpty();
+    }, 120000);
+    return type.toStdString();
 }
 
 } // namespace
@@ -378,6 +508,73 @@ TEST(QtPrompts, AnOpenDialogMayAcceptTheNameOfAMissingFile)
     d.initialFolder = bytesOf(tmp.path());
     d.mustExist = false;
     EXPECT_EQ(prompts.openFile(nullptr, d), bytesOf(missing));
+}
+
+// A file whose name tells nothing gets its type from the name, as every other file: the
+// dialog never opens a file to describe it, in the list nor for a proposed name.
+TEST(QtPrompts, TheFileDialogsTellAFilesTypeByItsNameWithoutOpeningIt)
+{
+    QTemporaryDir tmp;
+    const QString scan = tmp.filePath("scan");   // the first bytes of a PDF document
+    touch(scan, "%PDF-1.4\n%\xE2\xE3\xCF\xD3\n1 0 obj\n");
+    touch(tmp.filePath("notes.txt"));
+    const QMimeDatabase mimes;
+    const std::string byName = typeText(mimes.mimeTypeForFile(scan, QMimeDatabase::MatchExtension));
+    ASSERT_NE(typeText(mimes.mimeTypeForFile(scan, QMimeDatabase::MatchContent)), byName)
+        << "the content must tell another type than the name";
+
+    QtPrompts prompts;
+    struct Case { bool save; const char* filter; const char* listed; };
+    for (const Case& c : {Case {false, "Scans (*)", "scan"}, Case {true, "Text Files (*.txt)", "notes.txt"}}) {
+        SCOPED_TRACE(c.filter);
+        OpenWatch opens(tmp.path());
+        std::string listedAs, scanType;
+        ModalWatch watch([&](QWidget* w) {
+            auto* dialog = qobject_cast<QFileDialog*>(w);
+            if (!dialog)
+                return;
+            listedAs = listedType(dialog, tmp.path(), c.listed);
+            scanType = dialog->findChild<QFileSystemModel*>()->index(scan, 2).data().toString().toStdString();
+            dialog->reject();
+        });
+        Prompts::FileDialog d;
+        d.filter = c.filter;
+        d.initialFolder = bytesOf(tmp.path());
+        d.fileName = "scan";
+        EXPECT_EQ(c.save ? prompts.saveFile(nullptr, d) : prompts.openFile(nullptr, d), std::nullopt);
+        EXPECT_FALSE(listedAs.empty()) << "the folder was not listed";
+        EXPECT_EQ(scanType, byName);
+        EXPECT_EQ(opens.opened(), std::set<std::string> {});
+    }
+}
+
+// Run as root, a file under /proc whose read waits for the kernel (kmsg) once froze the
+// program in its dialog. The dialog lists /proc, names kmsg as typed, and keeps running.
+TEST(QtPrompts, AFileDialogOnProcListsItAndKeepsRunning)
+{
+    const GuiWatchdog watchdog(std::chrono::seconds(60));
+    const bool kmsg = QFileInfo("/proc/kmsg").isFile();   // a container may put a device there
+    const QMimeDatabase mimes;
+    QtPrompts prompts;
+    std::string selfType, kmsgType;
+    ModalWatch watch([&](QWidget* w) {
+        auto* dialog = qobject_cast<QFileDialog*>(w);
+        if (!dialog)
+            return;
+        selfType = listedType(dialog, "/proc", "self");
+        if (kmsg)
+            kmsgType = listedType(dialog, "/proc", "kmsg");
+        dialog->reject();
+    });
+    Prompts::FileDialog d;
+    d.filter = "All files (*)";
+    d.initialFolder = "/proc";
+    d.fileName = "kmsg";
+    EXPECT_EQ(prompts.saveFile(nullptr, d), std::nullopt);
+    EXPECT_FALSE(selfType.empty()) << "/proc was not listed";
+    if (kmsg) {
+        EXPECT_EQ(kmsgType, typeText(mimes.mimeTypeForFile("/proc/kmsg", QMimeDatabase::MatchExtension)));
+    }
 }
 
 TEST(QtPrompts, APrintDialogAcceptsOrCancels)

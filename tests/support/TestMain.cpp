@@ -3,7 +3,9 @@
 // when they are unset. gtest_discover_tests runs the binaries outside ctest's environment,
 // so this must happen here. Qt's print support asks the print server for its printers; a
 // CUPS_SERVER of a socket path in that folder, where no server listens, keeps those questions
-// off the network (by default they go to port 631 on ::1 and 127.0.0.1).
+// off the network (by default they go to port 631 on ::1 and 127.0.0.1). Qt's file dialogs
+// remember their folders in the user's settings (QtProject.conf): a fresh XDG_CONFIG_HOME,
+// always, keeps what a test's dialog visits out of the user's settings and out of later runs.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -18,6 +20,7 @@
 namespace {
 
 std::string g_runtimeDir;
+std::string g_configDir;
 
 void removeRuntimeDir()
 {
@@ -25,6 +28,12 @@ void removeRuntimeDir()
         std::error_code ec;
         std::filesystem::remove_all(g_runtimeDir, ec);
     }
+}
+
+void removeConfigDir()
+{
+    std::error_code ec;
+    std::filesystem::remove_all(g_configDir, ec);
 }
 
 void prepareEnvironment()
@@ -38,6 +47,12 @@ void prepareEnvironment()
             setenv("XDG_RUNTIME_DIR", g_runtimeDir.c_str(), 1);
             std::atexit(removeRuntimeDir);
         }
+    }
+    std::string config = (std::filesystem::temp_directory_path() / "ferolt-test-config-XXXXXX").string();
+    if (mkdtemp(config.data())) {
+        g_configDir = config;
+        setenv("XDG_CONFIG_HOME", g_configDir.c_str(), 1);
+        std::atexit(removeConfigDir);
     }
     if (!std::getenv("CUPS_SERVER")) {
         const char* runtime = std::getenv("XDG_RUNTIME_DIR");
