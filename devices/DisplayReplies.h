@@ -91,3 +91,9 @@ std::optional<HistCell> DecodeHistValue(const LogModel& log, std::size_t replyFi
                                         std::string_view address);
 // The month name the reply names (three blanks read as "Dec"), or empty in the same cases.
 std::string GetHistMonth(const LogModel& log, std::size_t replyFirst, std::string_view address);
+// Whether the reply's date line (more than two characters) gives no place to cut the month
+// or the year from: it holds no '/', or it ends before the year's first character, five
+// after the '/'. A month or year cut short by the line's end is taken as it is; a month of
+// no language, the year "00" or a date line of two characters or fewer is not this case
+// (such a reply names no month).
+bool HistDateUnreadable(const LogModel& log, std::size_t replyFirst);
