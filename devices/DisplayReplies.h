@@ -85,8 +85,8 @@ struct HistCell {
     int column = 0;
     std::string value;
 };
-// The value and the column of the month the reply names; nothing for no block, no date, the
-// year "00" or an unknown month.
+// The value and the column of the month the reply names; nothing for no block, no date, a
+// date without a place for the month or the year (below), the year "00" or an unknown month.
 std::optional<HistCell> DecodeHistValue(const LogModel& log, std::size_t replyFirst,
                                         std::string_view address);
 // The month name the reply names (three blanks read as "Dec"), or empty in the same cases.
