@@ -59,6 +59,7 @@ struct HistBlock {
     std::string value;
     std::string month;
     std::string year;
+    bool unreadable = false;
 };
 
 std::optional<HistBlock> histBlock(const LogModel& log, std::size_t replyFirst)
@@ -86,6 +87,9 @@ std::optional<HistBlock> histBlock(const LogModel& log, std::size_t replyFirst)
         if (slash + 5 < date.size())
             block.year = std::string(date.substr(slash + 5, 2));
     }
+    // The month and the year are cut 1 and 5 characters after the first '/': a date line
+    // without one, or one that ends before the year begins, has no place to cut them from.
+    block.unreadable = date.size() > 2 && (slash == std::string_view::npos || slash + 5 >= date.size());
     if (block.month == "   ")
         block.month = "Dec";
     return block;
@@ -329,4 +333,10 @@ std::string GetHistMonth(const LogModel& log, std::size_t replyFirst, std::strin
 {
     const std::optional<HistBlock> block = histBlock(log, replyFirst);
     return block && monthTaken(*block) ? block->month : std::string();
+}
+
+bool HistDateUnreadable(const LogModel& log, std::size_t replyFirst)
+{
+    const std::optional<HistBlock> block = histBlock(log, replyFirst);
+    return block && block->unreadable;
 }

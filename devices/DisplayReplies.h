@@ -85,9 +85,15 @@ struct HistCell {
     int column = 0;
     std::string value;
 };
-// The value and the column of the month the reply names; nothing for no block, no date, the
-// year "00" or an unknown month.
+// The value and the column of the month the reply names; nothing for no block, no date, a
+// date without a place for the month or the year (below), the year "00" or an unknown month.
 std::optional<HistCell> DecodeHistValue(const LogModel& log, std::size_t replyFirst,
                                         std::string_view address);
 // The month name the reply names (three blanks read as "Dec"), or empty in the same cases.
 std::string GetHistMonth(const LogModel& log, std::size_t replyFirst, std::string_view address);
+// Whether the reply's date line (more than two characters) gives no place to cut the month
+// or the year from: it holds no '/', or it ends before the year's first character, five
+// after the '/'. A month or year cut short by the line's end is taken as it is; a month of
+// no language, the year "00" or a date line of two characters or fewer is not this case
+// (such a reply names no month).
+bool HistDateUnreadable(const LogModel& log, std::size_t replyFirst);

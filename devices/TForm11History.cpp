@@ -169,9 +169,15 @@ TForm11::DisplayReply TForm11::askHistory(const std::string& question)
 
 namespace {
 
+const char* const UnrecognizableMonth = "Unrecognizable month value, returned by Pexor...";
+
 void decodeHist(LogModel& log, std::size_t first, const std::string& address, StringGrid& readings)
 {
     try {
+        if (HistDateUnreadable(log, first)) {
+            log.add(UnrecognizableMonth);
+            return;
+        }
         if (const std::optional<HistCell> cell = DecodeHistValue(log, first, address))
             WriteHistValue(readings, *cell);
     } catch (const std::exception&) {
@@ -222,6 +228,8 @@ void TForm11::oneMonthRead(const std::string& month)
             return;
         const std::string named = newest.text.empty() ? std::string() : GetHistMonth(Log, newest.first, a);
         if (named.empty()) {
+            if (!newest.text.empty() && HistDateUnreadable(Log, newest.first))
+                Log.add(UnrecognizableMonth);
             Log.add("No history values saved yet for address " + a);
             continue;
         }

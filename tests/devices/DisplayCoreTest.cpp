@@ -271,6 +271,39 @@ TEST(DisplayReplies, MonthToColumnAndHistValues)
     }
 }
 
+TEST(DisplayReplies, HistDateWithoutPlaceForMonthOrYear)
+{
+    LogModel log;
+    // No '/', nothing after it, the line ending inside the month or before the year; and in
+    // the layout with the tariff lines, a date four lines down without '/'.
+    for (const char* unreadable :
+         {"Hist values: 1\r\n05-Mar-24\r\n", "Hist values: 1\r\nno date\r\n", "Hist values: 1\r\n05/\r\n",
+          "Hist values: 1\r\n05/M\r\n", "Hist values: 1\r\n05/Mar\r\n", "Hist values: 1\r\n05/Mar/\r\n",
+          "Hist values: 1\r\n05/Mar/",
+          "Hist values: 9\r\nT1 1\r\nT2 2\r\nT3 3\r\n01-Jun-24\r\n"}) {
+        const std::size_t first = withReply(log, unreadable);
+        EXPECT_TRUE(HistDateUnreadable(log, first)) << unreadable;
+        EXPECT_FALSE(DecodeHistValue(log, first, "3")) << unreadable;
+        EXPECT_EQ(GetHistMonth(log, first, "3"), "") << unreadable;
+    }
+    // A date that is read, a month of no language, the year "00", no date line, a date line of
+    // two characters, the tariff layout cut off before its date, no block.
+    for (const char* readable :
+         {"Hist values: 1\r\n05/Mar/24\r\n", "Hist values: 1\r\n05/Xyz/24\r\n", "Hist values: 1\r\n05/Mar/00\r\n",
+          "Hist values: 1\r\n", "Hist values: 1", "Hist values: 1\r\n05\r\n", "Hist values: 9\r\nT1 1\r\nT2 2\r\n",
+          "Hist values: 9\r\nT1 1\r\nT2 2\r\nT3 3\r\n01/Jun/24\r\n", "No history\r\n", "05-Mar-24\r\n"}) {
+        const std::size_t first = withReply(log, readable);
+        EXPECT_FALSE(HistDateUnreadable(log, first)) << readable;
+    }
+    // A year cut short by the line's end is still a year: the value is written.
+    const std::size_t first = withReply(log, "Hist values: 6\r\n05/Oct/2\r\n");
+    EXPECT_FALSE(HistDateUnreadable(log, first));
+    const std::optional<HistCell> cell = DecodeHistValue(log, first, "3");
+    ASSERT_TRUE(cell);
+    EXPECT_EQ(cell->column, 19);
+    EXPECT_EQ(cell->value, "6");
+}
+
 TEST(DisplayRows, WriteRunUnitsValuesAndTexts)
 {
     const std::vector<std::pair<std::string, std::optional<std::string>>> units = {

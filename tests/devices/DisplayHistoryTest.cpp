@@ -42,9 +42,26 @@ SimDisplayEntry withHistory(int user)
     return e;
 }
 
+const std::string Unrecognizable = "Unrecognizable month value, returned by Pexor...";
+
 class DisplayHistory : public DisplayAppFixture {
 protected:
     TForm11& f() { return form11(); }
+    // For each "Unrecognizable month value" line of the log, the date line of the reply it
+    // follows.
+    Strings datesLoggedUnrecognizable()
+    {
+        Strings dates;
+        std::string date;
+        const Strings lines = logFrom(0);
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            if (lines[i].starts_with("Hist values") && i + 1 < lines.size())
+                date = lines[i + 1];
+            else if (lines[i] == Unrecognizable)
+                dates.push_back(date);
+        }
+        return dates;
+    }
     void addresses(std::initializer_list<const char*> list)
     {
         readings().setRowCount(static_cast<int>(list.size()) + 1);
@@ -104,6 +121,68 @@ TEST_F(DisplayHistory, OneMonthAsksForTheSlotTheNewestMonthGives)
     f().BitBtn13Click();
     EXPECT_EQ(commands(), (Strings {"GET HIST=1,1", "GET HIST=2,1"}));
     EXPECT_EQ(readings().cell(12, 1), "1100");
+}
+
+TEST_F(DisplayHistory, AllMonthsLogADateLineWithoutMonthOrYearAndSkipOtherBadDatesSilently)
+{
+    SimDisplayEntry e = withHistory(1);
+    // Slots 2 to 4 (Apr, May, Jun 2023): no '/', the line ends inside the month, the line ends
+    // before the year. Slots 5 to 7 (Jul, Aug, Sep): a month name of no language, the year
+    // "00", a line too short to be a date.
+    e.history->dates = {"", "05-Apr-23", "05/M", "05/Jun", "05/Xyz/23", "05/Aug/00", "05"};
+    display.setEntry(1, e);
+    display.setEntry(2, withHistory(2));
+    startOn(Link::Serial);
+    addresses({"1", "2"});
+    f().BitBtn13->click();
+    ASSERT_EQ(commands().size(), 24u);
+    EXPECT_EQ(datesLoggedUnrecognizable(), (Strings {"05-Apr-23", "05/M", "05/Jun"}));
+    const SimDisplayHistory h = *e.history;
+    for (int n = 1; n <= 12; ++n) {
+        const int column = 9 + simHistSlot(h, n).month;
+        const bool written = n == 1 || n > 7;
+        EXPECT_EQ(readings().cell(column, 1), written ? "1" + std::to_string(n) + "00" : "") << n;
+        EXPECT_EQ(readings().cell(column, 2), "2" + std::to_string(n) + "00") << n;
+    }
+    EXPECT_FALSE(logged("Unexpected error, addr 1..."));
+    EXPECT_TRUE(f().BitBtn17->isEnabled());
+    EXPECT_TRUE(released());
+}
+
+TEST_F(DisplayHistory, OneMonthLogsADateLineWithoutMonthOrYearAndSkipsOtherBadDatesSilently)
+{
+    // 1: the newest month's date has no '/'; 2: the chosen month's ends before its year;
+    // 3: the newest month's name is of no language; 4: so is the chosen month's.
+    SimDisplayEntry e = withHistory(1);
+    e.history->dates[0] = "05-Mar-24";
+    display.setEntry(1, e);
+    e = withHistory(2);
+    e.history->dates[2] = "05/May";
+    display.setEntry(2, e);
+    e = withHistory(3);
+    e.history->dates[0] = "05/Xyz/24";
+    display.setEntry(3, e);
+    e = withHistory(4);
+    e.history->dates[2] = "05/Xyz/23";
+    display.setEntry(4, e);
+    display.setEntry(5, withHistory(5));
+    startOn(Link::Serial);
+    addresses({"1", "2", "3", "4", "5"});
+    month("May");
+    f().BitBtn13Click();
+    EXPECT_EQ(commands(), (Strings {"GET HIST=1,1", "GET HIST=2,1", "GET HIST=2,3", "GET HIST=3,1", "GET HIST=4,1",
+                                    "GET HIST=4,3", "GET HIST=5,1", "GET HIST=5,3"}));
+    EXPECT_EQ(datesLoggedUnrecognizable(), (Strings {"05-Mar-24", "05/May"}));
+    // Without a month from the newest reply the row is skipped as one without history.
+    EXPECT_EQ(logCount("No history values saved yet for address 1"), 1u);
+    EXPECT_EQ(logCount("No history values saved yet for address 2"), 0u);
+    EXPECT_EQ(logCount("No history values saved yet for address 3"), 1u);
+    EXPECT_EQ(logCount("No history values saved yet for address 4"), 0u);
+    for (int r = 1; r <= 4; ++r)
+        for (int c = 10; c <= 21; ++c)
+            EXPECT_EQ(readings().cell(c, r), "") << r << " " << c;
+    EXPECT_EQ(readings().cell(14, 5), "5300");
+    EXPECT_TRUE(released());
 }
 
 TEST_F(DisplayHistory, ACustomCommandsLeftoverAnswerIsNotTakenForTheFirstReply)

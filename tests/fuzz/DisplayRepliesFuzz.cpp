@@ -9,6 +9,8 @@
 // ever taken; a field is the text its rule names in its line; the address list holds at most
 // 250 addresses, none without a list marker in the reply; a history value names a month of
 // the table, and the month the one-month read takes is the one its value is written under;
+// a date line is unreadable exactly when it has no '/' or ends before the year, and then
+// names no month;
 // writing decoded fields changes only the rows of that address and never the row count.
 #include "DisplayReplies.h"
 #include "DisplayRows.h"
@@ -146,6 +148,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(hist->value.find(' ') == std::string::npos);
         FUZZ_CHECK(FindReplyBlock(log, first, "Hist values", HistValuesWindow).has_value());
     }
+    // A date line without a place for the month or the year is a reply's, and names nothing.
+    const std::optional<std::size_t> histAt = FindReplyBlock(log, first, "Hist values", HistValuesWindow);
+    const bool unreadable = HistDateUnreadable(log, first);
+    if (histAt) {
+        std::string_view date = log.line(*histAt + 1);
+        if (date.find("T1") != std::string_view::npos)
+            date = log.line(*histAt + 4);
+        const std::size_t slash = date.find('/');
+        FUZZ_CHECK(unreadable == (date.size() > 2 && (slash == std::string_view::npos || date.size() - slash <= 5)));
+    } else {
+        FUZZ_CHECK(!unreadable);
+    }
+    if (unreadable)
+        FUZZ_CHECK(!hist && month.empty());
 
     // The tables as the read fills them: the listed addresses, then the decoded fields.
     StringGrid pexor(PexorColumns, 2);

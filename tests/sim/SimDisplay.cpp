@@ -289,7 +289,9 @@ SimDisplay::Answer SimDisplay::getCommand(std::string_view name, std::string_vie
         std::vector<std::string> lines {"Hist values: " + h.values[static_cast<std::size_t>(n - 1)]};
         if (t1_)
             lines.insert(lines.end(), {"T1: 0", "T2: 0", "T3: 0"});
-        lines.push_back(twoDigits(h.day) + "/" + monthName(m.month) + "/" + twoDigits(m.year));
+        const std::string& date = h.dates[static_cast<std::size_t>(n - 1)];
+        lines.push_back(!date.empty() ? date
+                                      : twoDigits(h.day) + "/" + monthName(m.month) + "/" + twoDigits(m.year));
         return {lines, true, "month slot " + std::string(k) + of};
     }
     const int input = k == "0" ? 1 : k == "1" ? 2 : k == "3" ? 3 : 0;

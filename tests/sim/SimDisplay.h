@@ -40,6 +40,9 @@ struct SimDisplayHistory {
     int newestYear = 24;  // two digits
     int day = 1;          // the day that every month's date shows
     std::array<std::string, 12> values; // values[n - 1]: as the reply shows it ("12 345")
+    // dates[n - 1]: the date line slot n shows as it stands, in place of the one its month
+    // and year make (a display that writes "05-Mar-24"); empty: the usual "05/Mar/24".
+    std::array<std::string, 12> dates;
 
     bool operator==(const SimDisplayHistory&) const = default;
 };

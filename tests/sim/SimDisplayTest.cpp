@@ -128,6 +128,16 @@ TEST_F(Display, AnswersHistoryInEachLayout)
     EXPECT_EQ(ask("GET HIST=1,1"), "Hist values: 12 345\r\nT1: 0\r\nT2: 0\r\nT3: 0\r\n05/Mar/24\r\n");
     display.setT1Layout(false);
 
+    // A date line of its own for one slot; the others keep theirs.
+    h.dates[2] = "05-May-23";
+    e.history = h;
+    display.setEntry(1, e);
+    EXPECT_EQ(ask("GET HIST=1,3"), "Hist values: 7\r\n05-May-23\r\n");
+    EXPECT_EQ(ask("GET HIST=1,1"), "Hist values: 12 345\r\n05/Mar/24\r\n");
+    h.dates[2].clear();
+    e.history = h;
+    display.setEntry(1, e);
+
     const char* italian[] = {"Gen", "Feb", "Mar", "Apr", "Mag", "Giu", "Lug", "Ago", "Set", "Ott", "Nov", "Dic"};
     const char* russian[] = {"\xDF\xED\xF3", "\xD4\xE5\xE2", "\xCC\xE0\xF0", "\xC0\xEF\xF0",
                              "\xCC\xE0\xE9", "\xDE\xED\xE8", "\xDE\xEB\xE8", "\xC0\xE2\xE3",
