@@ -25,6 +25,7 @@
 #include "SioPortName.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -34,6 +35,9 @@
 #include <string_view>
 #include <system_error>
 #include <vector>
+
+#include <signal.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -179,14 +183,18 @@ void checkPorts(std::string_view text, const std::uint8_t* data, std::size_t siz
 // --- the serial port name ---
 
 // A folder of port links, made once: COM1 and COM10 lead to a device, COM2 and the largest
-// number lead nowhere, and com3 is in lower case, which names no port link.
+// number lead nowhere, and com3 is in lower case, which names no port link. It is removed at
+// exit; one left by a run that aborted on a finding is removed by the next run.
 struct PortsFolder {
+    static constexpr std::string_view prefix = "ferolt-fuzz-ports-";
     fs::path path;
     std::vector<std::string> links {"COM1", "COM2", "COM10", "COM2147483647"};
 
     PortsFolder()
     {
-        std::string pattern = (fs::temp_directory_path() / "ferolt-fuzz-ports-XXXXXX").string();
+        const fs::path temp = fs::temp_directory_path();
+        removeFoldersOfEndedRuns(temp);
+        std::string pattern = (temp / (std::string(prefix) + std::to_string(getpid()) + "-XXXXXX")).string();
         if (!mkdtemp(pattern.data()))
             std::abort();
         path = pattern;
@@ -204,6 +212,20 @@ struct PortsFolder {
     bool hasLink(const std::string& name) const
     {
         return std::find(links.begin(), links.end(), name) != links.end();
+    }
+
+    // The folders named after a process that no longer runs.
+    static void removeFoldersOfEndedRuns(const fs::path& temp)
+    {
+        std::error_code ec;
+        for (const fs::directory_entry& entry : fs::directory_iterator(temp, ec)) {
+            const std::string name = entry.path().filename().string();
+            if (name.compare(0, prefix.size(), prefix) != 0)
+                continue;
+            const long pid = std::strtol(name.c_str() + prefix.size(), nullptr, 10);
+            if (pid > 0 && kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH)
+                fs::remove_all(entry.path(), ec);
+        }
     }
 };
 
