@@ -22,7 +22,6 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStyle>
-#include <QTabWidget>
 
 #include <exception>
 
@@ -258,8 +257,8 @@ void TLogin::ApplyAccess(const std::string& level, const UserRights& rights)
         TForm11& f = *Form11;
         f.Users1->setEnabled(IsAdministrator);
         f.Settings1->setEnabled(IsAdministrator || IsSetup);
-        f.PageControl1->setTabVisible(f.PageControl1->indexOf(f.TabSheet3), rights.display);
-        f.PageControl1->setTabVisible(f.PageControl1->indexOf(f.TabSheet2), false);
+        f.ShowPageTab(f.TabSheet3, rights.display);
+        f.ShowPageTab(f.TabSheet2, false);
         for (QWidget* w : {static_cast<QWidget*>(f.Group_ops), static_cast<QWidget*>(f.Group_advanced),
                            static_cast<QWidget*>(f.Check_broadcast), static_cast<QWidget*>(f.Label_id),
                            static_cast<QWidget*>(f.Label_addr)})

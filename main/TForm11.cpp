@@ -222,7 +222,7 @@ void TForm11::buildPages()
     TabSheet2 = new QWidget;
     TabSheet2->setObjectName("TabSheet2");
     PageControl1->addTab(TabSheet2, "   Communication devices   ");
-    PageControl1->setTabVisible(PageControl1->indexOf(TabSheet2), false);
+    ShowPageTab(TabSheet2, false);
     TabSheet3 = new QWidget;
     TabSheet3->setObjectName("TabSheet3");
     PageControl1->addTab(TabSheet3, "   Local display Pexor   ");

@@ -113,6 +113,10 @@ public:
     void TabSheet1Show();
     void TabSheet2Show();
     void TabSheet3Show();
+    // Shows or hides a page's tab. A hidden tab is also disabled: the tab bar's wheel and arrow
+    // keys and the tab widget's Ctrl+Tab skip disabled tabs, but Qt 6.4 lets them step onto
+    // hidden ones. The page itself stays enabled, so the program can still show it.
+    void ShowPageTab(QWidget* page, bool shown);
 
     // CSV files of the tables. The export writes grid to a file the user picks, the
     // separator after every cell; the table never changes.

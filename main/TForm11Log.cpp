@@ -17,6 +17,7 @@
 #include <QMenuBar>
 #include <QPrinter>
 #include <QPushButton>
+#include <QTabBar>
 #include <QTabWidget>
 
 #include <exception>
@@ -202,6 +203,13 @@ void TForm11::PageShown(int index)
         TabSheet2Show();
     else if (page == TabSheet3)
         TabSheet3Show();
+}
+
+void TForm11::ShowPageTab(QWidget* page, bool shown)
+{
+    const int index = PageControl1->indexOf(page);
+    PageControl1->tabBar()->setTabEnabled(index, shown);
+    PageControl1->setTabVisible(index, shown);
 }
 
 void TForm11::TabSheet1Show()
