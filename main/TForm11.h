@@ -945,6 +945,7 @@ private:
 
     Prompts& prompts_;
     Clock& clock_;
+    SioOsCalls& serialOs_;   // Comm1's system calls, for the probe before each open
     std::string xportHost_;
     std::uint16_t xportPort_ = 0;
     std::string tovekHost_;
