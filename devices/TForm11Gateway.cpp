@@ -3,7 +3,6 @@
 // a time, and its reply is shown in the log one response time-out later.
 #include "TForm11.h"
 
-#include "BlockingWait.h"
 #include "Clock.h"
 #include "ConversionError.h"
 #include "EthPacket.h"
@@ -15,7 +14,6 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QTimer>
 
@@ -98,7 +96,7 @@ void TForm11::writeGateway(const std::string& text, const std::string& logLine, 
             enableReplyTimer();
     } else if (TovekServerTicked() && !gatewayReplyRunning()) {
         // Nothing else closes the serial port while the gateway server is the link.
-        closeGatewayPortAfterDrain(text.size());
+        closeGatewayPort();
     }
 }
 
@@ -115,28 +113,9 @@ void TForm11::sendGatewayRequest(const GatewayRequest& request, const char* logL
     writeGateway(request.command, logLine, replyDisplay);
 }
 
-void TForm11::closeGatewayPortAfterDrain(std::size_t bytes)
+void TForm11::closeGatewayPort()
 {
-    // A purge of output still on its way would cut the command: wait until the line has
-    // taken it, at most as long as the slowest speed needs (11 bits a byte at 300 baud).
-    const qint64 bound = static_cast<qint64>(bytes) * 37 + 1000;
-    QElapsedTimer waited;
-    waited.start();
-    for (;;) {
-        std::uint32_t errors = 0;
-        TSioComStat status;
-        try {
-            Comm1.GetComStat(errors, status);
-        } catch (const std::exception&) {
-            break;
-        }
-        if (status.cbOutQue == 0 || waited.elapsed() > bound)
-            break;
-        BlockingWait(10);
-    }
-    // Only the input is purged: with the output queue empty an output purge has nothing to
-    // take on a real line, and on a pseudo-terminal it would still drop bytes not yet handed
-    // to the far end.
+    // The command's write returned once its bytes had left; only the input is purged.
     try {
         Comm1.PurgeRead();
     } catch (const std::exception&) {

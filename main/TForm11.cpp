@@ -6,6 +6,7 @@
 #include "LogView.h"
 #include "MainWindowControls.h"
 #include "Prompts.h"
+#include "SioOsCalls.h"
 #include "SioPortName.h"
 #include "StringGridView.h"
 #include "TLogin.h"
@@ -33,12 +34,15 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
+#include <cstring>
 #include <exception>
+#include <filesystem>
+#include <system_error>
 
 #include <fcntl.h>
 #include <sys/file.h>
-#include <unistd.h>
 
 namespace {
 
@@ -58,16 +62,36 @@ UiLanguage languageOf(int number)
     }
 }
 
-// Can the port be had? Opened as the serial component opens it, locked and closed at once.
-// A program that opens the port without a lock is not seen: Linux has no exclusive open.
-bool portIsFree(const std::string& path)
+// The system's English text for an error code, whatever the locale.
+std::string englishErrorText(int code)
 {
-    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    const char* text = ::strerrordesc_np(code);
+    return text ? text : "Error " + std::to_string(code);
+}
+
+// Why the port cannot be had, empty when it can: opened as the serial component opens it,
+// locked and closed at once. A program that opens the port without a lock is not seen: Linux
+// has no exclusive open.
+std::string portRefusal(SioOsCalls& os, const std::string& path)
+{
+    const int fd = os.open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
-        return false;
-    const bool locked = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
-    ::close(fd);
-    return locked;
+        return englishErrorText(errno);
+    std::string refusal;
+    if (os.flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
+        refusal = error == EWOULDBLOCK ? "locked by another program" : englishErrorText(error);
+    }
+    os.close(fd);
+    return refusal;
+}
+
+// The device path as the log names it: a link with where it leads ("ports/COM1 -> /dev/ttyUSB0").
+std::string devicePathText(const std::string& path)
+{
+    std::error_code ec;
+    const std::filesystem::path target = std::filesystem::read_symlink(path, ec);
+    return ec ? path : path + " -> " + target.string();
 }
 
 struct Speed {
@@ -137,7 +161,8 @@ TForm11::TForm11(const ProgramPaths& paths, Prompts& prompts, Clock& clock, SioO
       Frames(peerTap_, options_),
       meterOwner_(*this),
       prompts_(prompts),
-      clock_(clock)
+      clock_(clock),
+      serialOs_(serialOs ? *serialOs : SioOsCalls::real())
 {
     setObjectName("Form11");
     setWindowTitle("Ferolt");
@@ -549,7 +574,8 @@ void TForm11::ToggleComPort()
     }
 
     const std::optional<std::string> path = ResolveSerialPortName(name, paths_.portsDir());
-    if (!path || !portIsFree(*path)) {
+    const std::string refusal = path ? portRefusal(serialOs_, *path) : std::string();
+    if (!path || !refusal.empty()) {
         showStatus(name + " is closed");
         PortOpen = false;
         // Fixed Windows-1250 texts, in the language of the ticked Language item.
@@ -559,6 +585,11 @@ void TForm11::ToggleComPort()
             Log.add("La porta selezionata (" + name + ") e utilizzata da un\"altra applicazione!");
         else
             Log.add("The selected serial port (" + name + ") is in use by another program!");
+        // What the system said, for every language: the cause decides the remedy.
+        if (path)
+            Log.add(name + " is " + devicePathText(*path) + ": " + refusal);
+        else
+            Log.add(name + " is no port name: COMn or a device path");
         return;
     }
 

@@ -258,11 +258,10 @@ public:
     // waits, and holds once the peer has answered the last one (the answer has reached the
     // link) or will not answer. With it, the wildcard search's wait after each frame and a
     // blocking display read's wait for each reply end once done holds instead of at their
-    // time-out, the wait after a global reset lasts its time and until done holds, and a tick
-    // of Timer_secondary that comes before done holds is passed over (a later one takes the
-    // answer); each gives up ten seconds after the last frame went out. Without it (the
-    // program) the waits last their time. Every frame of the builders is reported, and the
-    // search's and the display's own.
+    // time-out, and a tick of Timer_secondary that comes before done holds is passed over (a
+    // later one takes the answer); each gives up ten seconds after the last frame went out.
+    // Without it (the program) the waits last their time. Every frame of the builders is
+    // reported, and the search's and the display's own.
     struct PeerForTest {
         std::function<void(const std::string& frame, std::chrono::steady_clock::time_point sent)> sent;
         std::function<bool()> done;
@@ -918,7 +917,7 @@ private:
     // Purges the serial port and closes it; a line that cannot be purged (hung up) is closed
     // all the same.
     void releaseComPort();
-    void closeGatewayPortAfterDrain(std::size_t bytes);
+    void closeGatewayPort();
     bool gatewayReply_ = false;   // the running reply display is a gateway command's
     // A reply display runs, and it is a gateway command's.
     bool gatewayReplyRunning() const;
@@ -950,6 +949,7 @@ private:
 
     Prompts& prompts_;
     Clock& clock_;
+    SioOsCalls& serialOs_;   // Comm1's system calls, for the probe before each open
     std::string xportHost_;
     std::uint16_t xportPort_ = 0;
     std::string tovekHost_;

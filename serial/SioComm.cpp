@@ -152,8 +152,12 @@ void TSioComm::Close()
         // The threads are woken and joined before the descriptor goes: its number is reused
         // at once by the next descriptor the process opens.
         DestroyThreads();
+        // A direct write waiting for its bytes to leave gives up instead of holding the
+        // write lock for the rest of its time-out.
+        closing_ = true;
         std::lock_guard write(writeLock_);
         DestroyHandle();
+        closing_ = false;
     }
     DoClose();
 }
@@ -371,6 +375,26 @@ bool TSioComm::WaitWritable(int fd, const TSioTimeout& timeout)
     }
 }
 
+bool TSioComm::WaitSent(int fd, const TSioTimeout& timeout)
+{
+    for (;;) {
+        int queued = 0;
+        if (os_.ioctl(fd, TIOCOUTQ, &queued) != 0) {
+            // A device that cannot tell hands its bytes on at once; any other failure (a
+            // hang-up) leaves them undelivered.
+            return unsupported(errno);
+        }
+        if (queued <= 0)
+            return true;
+        if (closing_.load())
+            return false;
+        const std::uint32_t left = TimeoutRemaining(timeout);
+        if (left == 0)
+            return false;
+        os_.poll(nullptr, 0, static_cast<int>(std::min<std::uint32_t>(left, SentPollMs)));
+    }
+}
+
 int TSioComm::WriteDirect(const void* buffer, int count)
 {
     std::lock_guard write(writeLock_);
@@ -399,6 +423,12 @@ int TSioComm::WriteDirect(const void* buffer, int count)
             os_.tcflush(fd, TCOFLUSH);
             return 0;
         }
+    }
+    // The write is complete once its bytes have left the driver: a purge before then would
+    // cut them, and a wait for the answer would start before the far end has the frame.
+    if (!WaitSent(fd, timeout)) {
+        os_.tcflush(fd, TCOFLUSH);
+        return 0;
     }
     if (eventMask_.load() & EV_TXEMPTY)
         txWritten_.SetEvent();
@@ -538,9 +568,15 @@ void TSioComm::Purge(std::uint32_t flags)
     if (flags != (PURGE_RXABORT | PURGE_RXCLEAR) && writeThread_)
         writeThread_->Purge();
     const bool rx = (flags & PURGE_RXCLEAR) != 0;
-    const bool tx = (flags & PURGE_TXCLEAR) != 0;
+    bool tx = (flags & PURGE_TXCLEAR) != 0;
+    // Bytes that have left the driver's queue are on their way: an output clear has nothing
+    // to take then. A pseudo-terminal never reports any queued, and its clear would drop
+    // what the far end has not read yet.
+    int queued = 0;
+    if (tx && os_.ioctl(fd, TIOCOUTQ, &queued) == 0 && queued == 0)
+        tx = false;
     if (!rx && !tx)
-        return;   // the abort bits: nothing is ever pending here
+        return;   // the abort bits (nothing is ever pending here), or nothing queued
     CheckResult(os_.tcflush(fd, rx && tx ? TCIOFLUSH : rx ? TCIFLUSH : TCOFLUSH) == 0, kPurgeError);
 }
 

@@ -89,7 +89,8 @@ public:
     const std::filesystem::path& PortsFolder() const { return portsFolder_; }
 
     // --- input and output ---
-    // The bytes written: 0 when closed or when a direct write did not complete in time.
+    // The bytes written: 0 when closed or when a direct write did not complete in time. A
+    // direct write is complete once its bytes have left the driver's output queue.
     int Write(const void* buffer, int count);
     // The bytes read, never waiting: 0 when closed or when nothing has arrived.
     int Read(void* buffer, int count);
@@ -100,6 +101,7 @@ public:
     int InQueCount();
     void GetComStat(std::uint32_t& errors, TSioComStat& status);
     bool CheckLineErrors();
+    // An output clear takes only what the driver still holds: bytes that have left are kept.
     void Purge(std::uint32_t flags);
     void PurgeRead() { Purge(PURGE_RXABORT | PURGE_RXCLEAR); }
     void PurgeReadWrite() { Purge(PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR); }
@@ -195,11 +197,16 @@ private:
     int WriteDirect(const void* buffer, int count);
     int WriteQueued(const void* buffer, int count);
     bool WaitWritable(int fd, const TSioTimeout& timeout);
+    // Waits until the driver's output queue is empty, until the time-out or until Close:
+    // true once it is. Looks every SentPollMs.
+    bool WaitSent(int fd, const TSioTimeout& timeout);
+    static constexpr std::uint32_t SentPollMs = 2;
     void ResetLineErrorCounts();
 
     OwnerDispatcher& owner_;
     SioOsCalls& os_;
     std::atomic<int> handle_ {-1};
+    std::atomic<bool> closing_ {false};   // Close waits for the write lock
     mutable TSioCriticalSection writeLock_;
     mutable TSioCriticalSection readLock_;
     TSioWaitEvent txWritten_;

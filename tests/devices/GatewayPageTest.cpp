@@ -359,8 +359,10 @@ TEST_F(GatewayPage, APortHeldByAnotherProgramSendsNothing)
         f().Butt_eth_main->click();
         f().Edit_own_ip->setText("1.2.3.4");
         f().Butt_CMT->click();
-        EXPECT_EQ(logFrom(first), (Lines {"The selected serial port (COM1) is in use by another program!",
-                                         "The selected serial port (COM1) is in use by another program!"}));
+        const std::string inUse = "The selected serial port (COM1) is in use by another program!";
+        const std::string held = "COM1 is " + paths().portsDir() + "/COM1 -> " + gateway->slavePath()
+            + ": locked by another program";
+        EXPECT_EQ(logFrom(first), (Lines {inUse, held, inUse, held}));
         EXPECT_FALSE(f().PortOpen);
     }
     expectNothingSent();

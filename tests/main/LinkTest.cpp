@@ -3,6 +3,7 @@
 #include "ClosedPort.h"
 #include "MasterFrames.h"
 #include "PtyPair.h"
+#include "SioOsCalls.h"
 #include "TForm11.h"
 #include "TLogin.h"
 #include "TSettings.h"
@@ -17,6 +18,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -32,6 +35,30 @@ std::size_t openDescriptors()
     return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
                                                   std::filesystem::directory_iterator()));
 }
+
+// The real calls, with a port's open or lock refused with a scripted error (0: not refused).
+class RefusingOs : public SioOsCalls {
+public:
+    std::atomic<int> openErrno {0};
+    std::atomic<int> flockErrno {0};
+
+    int open(const char* path, int flags) override
+    {
+        if (const int e = openErrno.load()) {
+            errno = e;
+            return -1;
+        }
+        return SioOsCalls::open(path, flags);
+    }
+    int flock(int fd, int operation) override
+    {
+        if (const int e = flockErrno.load()) {
+            errno = e;
+            return -1;
+        }
+        return SioOsCalls::flock(fd, operation);
+    }
+};
 
 class LinkTest : public AppFixture {
 protected:
@@ -174,13 +201,17 @@ TEST_F(LinkTest, APortHeldByAnotherProgramIsReportedInTheTickedLanguage)
         // A name that is neither COMn nor a path names no device.
         {&TForm11::English1Click, "tty1", "The selected serial port (tty1) is in use by another program!"},
     };
+    const std::string held = "COM1 is " + paths().portsDir() + "/COM1 -> " + bus->slavePath() + ": locked by another program";
     for (const auto& c : cases) {
         SCOPED_TRACE(c.message);
         (f.*c.language)();
         settings().Combo_com_name->setEditText(c.port);
         EXPECT_FALSE(f.PrepareLink());
         EXPECT_FALSE(f.PortOpen);
-        EXPECT_EQ(f.Log.line(f.Log.count() - 1), c.message);
+        ASSERT_GE(f.Log.count(), 2u);
+        EXPECT_EQ(f.Log.line(f.Log.count() - 2), c.message);
+        EXPECT_EQ(f.Log.line(f.Log.count() - 1),
+                  std::string(c.port) == "COM1" ? held : "tty1 is no port name: COMn or a device path");
         EXPECT_EQ(f.StatusText(), std::string(c.port) + " is closed");
     }
     holder.release();
@@ -193,6 +224,67 @@ TEST_F(LinkTest, APortHeldByAnotherProgramIsReportedInTheTickedLanguage)
     EXPECT_EQ(f.StatusText(), "com1 - 300,8,Even");
     f.Frames.SendReqUd2(1);
     EXPECT_EQ(received(1), std::string("\x10\x7B\x01\x7C\x16", 5));
+    f.ReleaseLink();
+}
+
+TEST_F(LinkTest, ARefusedPortIsNamedWithItsDeviceAndTheSystemsReasonAfterTheInUseLine)
+{
+    auto calls = std::make_unique<RefusingOs>();
+    RefusingOs& os = *calls;
+    useSerialOs(std::move(calls));
+    startWith("");
+    TForm11& f = form11();
+    const std::string com1 = paths().portsDir() + "/COM1 -> " + bus->slavePath();
+    const std::string unplugged = folder() + "/ttyUSB9";
+    const struct {
+        const char* port;
+        int openError;
+        int flockError;
+        bool dangling;   // ports/COM7 leads to a device that is not there
+        std::string reason;
+    } reasons[] = {
+        // No device behind the name: no link ports/COM7, so the machine's /dev/ttyS6.
+        {"COM7", ENOENT, 0, false, "COM7 is /dev/ttyS6: No such file or directory"},
+        {"COM7", 0, 0, true, "COM7 is " + paths().portsDir() + "/COM7 -> " + unplugged + ": No such file or directory"},
+        // A user outside the group the device belongs to.
+        {"COM1", EACCES, 0, false, "COM1 is " + com1 + ": Permission denied"},
+        // Another program holds the port's lock.
+        {"COM1", 0, EWOULDBLOCK, false, "COM1 is " + com1 + ": locked by another program"},
+    };
+    const struct {
+        void (TForm11::*language)();
+        std::function<std::string(const std::string&)> inUse;
+    } languages[] = {
+        {&TForm11::English1Click,
+         [](const std::string& port) { return "The selected serial port (" + port + ") is in use by another program!"; }},
+        {&TForm11::Polish1Click, [](const std::string&) { return std::string("Wybrany port jest u\xBFywany przez inny program"); }},
+        {&TForm11::Italian1Click,
+         [](const std::string& port) { return "La porta selezionata (" + port + ") e utilizzata da un\"altra applicazione!"; }},
+    };
+    for (const auto& language : languages) {
+        (f.*language.language)();
+        for (const auto& r : reasons) {
+            SCOPED_TRACE(r.reason);
+            os.openErrno = r.openError;
+            os.flockErrno = r.flockError;
+            if (r.dangling)
+                std::filesystem::create_symlink(unplugged, paths().portsDir() + "/COM7");
+            settings().Combo_com_name->setEditText(r.port);
+            const std::size_t first = f.Log.count();
+            EXPECT_FALSE(f.PrepareLink());
+            EXPECT_FALSE(f.PortOpen);
+            ASSERT_EQ(f.Log.count(), first + 2);
+            EXPECT_EQ(f.Log.line(first), language.inUse(r.port));
+            EXPECT_EQ(f.Log.line(first + 1), r.reason);
+            EXPECT_EQ(f.StatusText(), std::string(r.port) + " is closed");
+            std::filesystem::remove(paths().portsDir() + "/COM7");
+        }
+    }
+    // Nothing refused: the port opens.
+    os.openErrno = 0;
+    os.flockErrno = 0;
+    settings().Combo_com_name->setEditText("COM1");
+    EXPECT_TRUE(f.PrepareLink());
     f.ReleaseLink();
 }
 

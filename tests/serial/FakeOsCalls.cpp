@@ -41,6 +41,16 @@ int FakeOsCalls::ioctl(int fd, unsigned long request, void* argument)
 {
     if (request == FIONREAD && fail(fionreadErrno))
         return -1;
+    if (request == TIOCOUTQ) {
+        ++outQueueLooks;
+        int queued = outQueue.load();
+        if (queued >= 0) {
+            while (!outQueue.compare_exchange_weak(queued, std::max(queued - outQueueStep.load(), 0))) {
+            }
+            *static_cast<int*>(argument) = queued;
+            return 0;
+        }
+    }
     if (request == TIOCGICOUNT && frameErrors.load() >= 0) {
         serial_icounter_struct counts {};
         counts.frame = frameErrors.load();

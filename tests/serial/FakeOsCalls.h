@@ -20,10 +20,15 @@ public:
     std::atomic<int> frameErrors {-1};
     // At most this many bytes come from one read.
     std::atomic<std::size_t> readLimit {std::numeric_limits<std::size_t>::max()};
+    // From 0 on, TIOCOUTQ reports this many bytes still to go out, and each look takes
+    // outQueueStep of them off (0: the line never takes them), as a slow line's queue drains.
+    std::atomic<int> outQueue {-1};
+    std::atomic<int> outQueueStep {0};
 
     std::atomic<int> writeCalls {0};
     std::atomic<int> tcflushCalls {0};
     std::atomic<int> tcflushQueue {-1};   // the queue of the last tcflush
+    std::atomic<int> outQueueLooks {0};   // TIOCOUTQ calls
 
     int open(const char* path, int flags) override;
     ssize_t read(int fd, void* buffer, std::size_t count) override;

@@ -13,6 +13,7 @@
 
 #include <chrono>
 #include <functional>
+#include <thread>
 #include <poll.h>
 #include <unistd.h>
 
@@ -371,6 +372,74 @@ TEST_F(SioPort, DirectWriteOnAStalledLineGivesZeroAndSendsNothingLater)
     EXPECT_EQ(pty.readMaster(1, 10s), "Z") << "nothing of the timed-out frame goes out after XON";
 }
 
+TEST_F(SioPort, ADirectWriteEndsOnceItsBytesHaveLeftAndFailsWhenTheyDoNotInTime)
+{
+    comm.SetMonitorEvents({});
+    comm.Buffers().SetWriteTimeout(300);
+    comm.Open();
+
+    // A slow line: 40 bytes still to go out, 10 fewer at each look.
+    os.outQueue = 40;
+    os.outQueueStep = 10;
+    EXPECT_TRUE(comm.WriteText(std::string(40, 'A')));
+    EXPECT_EQ(os.outQueue.load(), 0) << "the write returned with bytes still queued";
+    EXPECT_EQ(os.outQueueLooks.load(), 5);
+    EXPECT_EQ(os.tcflushCalls.load(), 0);
+    EXPECT_EQ(pty.readMaster(40, 10s), std::string(40, 'A'));
+
+    // A line that never takes its bytes: the write fails after its time-out, and what is
+    // still queued goes, so that no half frame follows later.
+    os.outQueue = 5;
+    os.outQueueStep = 0;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(comm.WriteText("BBBBB"));
+    EXPECT_GE(std::chrono::steady_clock::now() - start, 300ms);
+    EXPECT_EQ(os.tcflushQueue.load(), TCOFLUSH);
+    EXPECT_FALSE(comm.WriteChar('C'));
+
+    // Taken at last: the next write goes through.
+    os.outQueue = -1;
+    EXPECT_TRUE(comm.WriteChar('D'));
+}
+
+TEST_F(SioPort, CloseEndsAWriteWaitingForItsBytesToLeave)
+{
+    comm.SetMonitorEvents({});
+    comm.Buffers().SetWriteTimeout(60000);
+    comm.Open();
+    os.outQueue = 5;   // never taken
+    std::atomic<int> written {-1};
+    std::thread writer([&] { written = comm.WriteText("BBBBB") ? 1 : 0; });
+    EXPECT_TRUE(waitUntil([&] { return os.outQueueLooks.load() > 0; })) << "the write waits";
+    std::atomic<bool> closed {false};
+    std::thread closer([&] {
+        comm.Close();
+        closed = true;
+    });
+    // Far less than the write's time-out: the close does not wait it out.
+    const bool done = waitUntil([&] { return closed.load() && written.load() >= 0; }, 30s);
+    closer.join();
+    writer.join();
+    EXPECT_TRUE(done);
+    EXPECT_EQ(written.load(), 0);
+    EXPECT_FALSE(comm.Active());
+}
+
+TEST_F(SioPort, APurgeKeepsTheBytesThatHaveLeftForAFarEndThatReadsLate)
+{
+    comm.Open();
+    // Frames of 1000 bytes, each followed by a purge as before the next exchange; the far
+    // end reads them all only afterwards (its queue holds 4 KiB, the line keeps the rest).
+    std::string sent;
+    for (char c = 'a'; c < 'f'; ++c) {
+        const std::string frame(1000, c);
+        ASSERT_TRUE(comm.WriteText(frame));
+        comm.PurgeReadWrite();
+        sent += frame;
+    }
+    EXPECT_EQ(pty.readMaster(sent.size(), 10s), sent);
+}
+
 TEST_F(SioPort, PurgesClearTheirQueues)
 {
     comm.Open();
@@ -379,11 +448,19 @@ TEST_F(SioPort, PurgesClearTheirQueues)
     comm.PurgeRead();
     EXPECT_EQ(os.tcflushQueue.load(), TCIFLUSH);
     EXPECT_EQ(comm.InQueCount(), 0);
+    // Output still queued is cleared; with none queued only the input is.
+    os.outQueue = 9;
     comm.PurgeReadWrite();
     EXPECT_EQ(os.tcflushQueue.load(), TCIOFLUSH);
     comm.Purge(PURGE_TXCLEAR);
     EXPECT_EQ(os.tcflushQueue.load(), TCOFLUSH);
-    const int flushes = os.tcflushCalls.load();
+    os.outQueue = 0;
+    comm.PurgeReadWrite();
+    EXPECT_EQ(os.tcflushQueue.load(), TCIFLUSH);
+    int flushes = os.tcflushCalls.load();
+    comm.Purge(PURGE_TXCLEAR);
+    EXPECT_EQ(os.tcflushCalls.load(), flushes) << "an empty output queue has nothing to clear";
+    flushes = os.tcflushCalls.load();
     comm.Purge(PURGE_TXABORT | PURGE_RXABORT);
     EXPECT_EQ(os.tcflushCalls.load(), flushes) << "the abort bits have nothing to end";
 }

@@ -13,8 +13,8 @@
 
 // The program's windows with simulated meters on ports/COM1, the locale pinned to US English
 // and a fixed clock. The settings file chooses COM1 at 2400 baud, the given retries and a
-// response time-out of 300 ms. The waits that only wait for the bus (the wildcard search's,
-// the global reset's) follow the bus's account of each frame (see PeerWaits).
+// response time-out of 300 ms. The wait that only waits for the bus (the wildcard search's)
+// follows the bus's account of each frame (see PeerWaits).
 //
 //     bus->addMeter(SimMeter(5, "00000005", "EMH", 1, 0x04, hexBytes("0C 06 27 04 00 00")));
 //     startProgram(2);

@@ -13,9 +13,9 @@ class SimDisplayModule;
 class SimGateway;
 
 // Ends the program's waits that only wait for a peer (the wildcard search's after each frame,
-// the global reset's, a display read's for each reply) by the simulated peer's account of the
-// frame or command, whatever the machine's load: its answers have reached the program's side
-// of the link, or it gave none. An answer the simulator gives later than the response time-out
+// a display read's for each reply) by the simulated peer's account of the frame or command,
+// whatever the machine's load: its answers have reached the program's side of the link, or it
+// gave none. An answer the simulator gives later than the response time-out
 // is not waited for: the wait then lasts its time-out, as in the program.
 //
 //     PeerWaits peer;
