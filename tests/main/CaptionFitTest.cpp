@@ -1,5 +1,6 @@
 // Every caption of the main and settings windows fits its control in each language at the
-// windows' default size, and no two visible controls of a page lie over each other.
+// windows' default size, and no two visible controls of a page lie over each other; and
+// "Stop Secondary" moves nothing as it shows and hides.
 #include "AppFixture.h"
 #include "StringGridView.h"
 #include "TForm11.h"
@@ -23,6 +24,8 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
+
+#include <map>
 
 namespace {
 
@@ -139,17 +142,58 @@ void checkTabs(QTabWidget* pages, const std::string& where)
     }
 }
 
-// Every header of a table shows whole.
+// Every header of a table shows whole: its text and the header's margin on either side.
 void checkHeaders(StringGridView* view, const std::string& where)
 {
     SCOPED_TRACE(where);
     const QHeaderView* header = view->horizontalHeader();
+    const int margins = 2 * header->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header);
     for (int c = 0; c < view->grid().ColCount(); ++c) {
         const QString text = Text8::toUnicode(view->grid().cell(c, 0));
-        EXPECT_LE(header->fontMetrics().horizontalAdvance(text), view->columnWidth(c))
+        EXPECT_LE(header->fontMetrics().horizontalAdvance(text) + margins, view->columnWidth(c))
             << name(view) << " column " << c << " \"" << text.toStdString() << "\"";
     }
 }
+
+// The places of an area's controls but one.
+std::map<std::string, QRect> placesOf(QWidget* area, const QWidget* except)
+{
+    std::map<std::string, QRect> places;
+    for (QWidget* w : controlsOf(area))
+        if (w != except)
+            places[name(w)] = QRect(w->mapTo(area, QPoint(0, 0)), w->size());
+    return places;
+}
+
+// The controls whose places differ, each with its place before and after; empty: none moved.
+std::string moved(const std::map<std::string, QRect>& before, const std::map<std::string, QRect>& after)
+{
+    const auto text = [](const QRect& r) {
+        return std::to_string(r.x()) + "," + std::to_string(r.y()) + " " + std::to_string(r.width()) + "x"
+               + std::to_string(r.height());
+    };
+    std::string out;
+    for (const auto& [control, place] : before) {
+        const auto now = after.find(control);
+        if (now == after.end())
+            out += control + " gone; ";
+        else if (now->second != place)
+            out += control + " " + text(place) + " > " + text(now->second) + "; ";
+    }
+    return out;
+}
+
+// A language as the menu chooses it, and the letters' encoding.
+struct Language {
+    const char* name;
+    int number;        // the settings file's Misc Language
+    bool unicode;      // the settings file's Misc Encoding
+};
+
+constexpr Language English {"English", 1, false};
+constexpr Language Italian {"Italian", 2, false};
+constexpr Language Polish {"Polish", 3, false};
+constexpr Language PolishUnicode {"Polish, Unicode", 3, true};
 
 class CaptionFit : public AppFixture {
 protected:
@@ -158,6 +202,16 @@ protected:
         for (int i = 0; i < 3; ++i)
             QApplication::processEvents();
     }
+
+    void startIn(const Language& language)
+    {
+        writeIni("[Misc]\r\nLanguage=" + std::to_string(language.number)
+                 + "\r\nEncoding=" + (language.unicode ? "1" : "0") + "\r\n");
+        start();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&form11()));
+        settle();
+    }
+
 };
 
 } // namespace
@@ -199,5 +253,24 @@ TEST_F(CaptionFit, EveryCaptionFitsAtTheDefaultSizeInEachLanguage)
             checkArea(page, lang + " settings " + name(page));
         }
         settings().BitBtn2Click();
+    }
+}
+
+TEST_F(CaptionFit, StopSecondaryMovesNoControlAsItShowsAndHides)
+{
+    for (const Language& l : {English, Italian, Polish, PolishUnicode}) {
+        startIn(l);
+        TForm11& f = form11();
+        f.PageControl1->setCurrentWidget(f.TabSheet1);
+        settle();
+        ASSERT_TRUE(f.Button1->isHidden());
+        const std::map<std::string, QRect> hidden = placesOf(f.TabSheet1, f.Button1);
+        f.Button1->show();
+        settle();
+        EXPECT_EQ(moved(hidden, placesOf(f.TabSheet1, f.Button1)), "") << l.name << ", shown";
+        checkArea(f.TabSheet1, std::string(l.name) + ", Stop Secondary shown");
+        f.Button1->hide();
+        settle();
+        EXPECT_EQ(moved(hidden, placesOf(f.TabSheet1, f.Button1)), "") << l.name << ", hidden again";
     }
 }
