@@ -1,8 +1,11 @@
 // Every caption of the main and settings windows fits its control in each language at the
-// windows' default size, and no two visible controls of a page lie over each other; and
-// "Stop Secondary" moves nothing as it shows and hides.
+// windows' default size, and no two visible controls of a page lie over each other; the
+// tables' headers fit after every change of language and are no wider than the language's own
+// at start; and "Stop Secondary" moves nothing as it shows and hides.
+#include "AccountsFile.h"
 #include "AppFixture.h"
 #include "StringGridView.h"
+#include "TFUsers.h"
 #include "TForm11.h"
 #include "TSettings.h"
 #include "Text8.h"
@@ -155,6 +158,26 @@ void checkHeaders(StringGridView* view, const std::string& where)
     }
 }
 
+std::vector<int> columnWidths(const StringGridView* view)
+{
+    std::vector<int> widths;
+    for (int c = 0; c < view->grid().ColCount(); ++c)
+        widths.push_back(view->columnWidth(c));
+    return widths;
+}
+
+// No column is wider than the same language makes it at start.
+void checkNoWiderThan(const StringGridView* view, const std::vector<int>& atStart, const std::string& where)
+{
+    SCOPED_TRACE(where);
+    const std::vector<int> now = columnWidths(view);
+    ASSERT_EQ(now.size(), atStart.size()) << name(view);
+    for (std::size_t c = 0; c < now.size(); ++c)
+        EXPECT_LE(now[c], atStart[c]) << name(view) << " column " << c << " \""
+                                      << Text8::toUnicode(view->grid().cell(static_cast<int>(c), 0)).toStdString()
+                                      << "\"";
+}
+
 // The places of an area's controls but one.
 std::map<std::string, QRect> placesOf(QWidget* area, const QWidget* except)
 {
@@ -212,6 +235,31 @@ protected:
         settle();
     }
 
+    void choose(const Language& language)
+    {
+        TForm11& f = form11();
+        if (language.number == 1)
+            f.English1Click();
+        else if (language.number == 2)
+            f.Italian1Click();
+        else
+            f.Polish1Click();
+        settle();
+    }
+
+    // The tables of the main window, and the accounts table as the accounts window shows it
+    // when it opens in the main window's language.
+    std::vector<StringGridView*> tables()
+    {
+        TForm11& f = form11();
+        return {f.Grid_vantrel, f.Grid_pexor, f.Grid_historical, users().Grid_users};
+    }
+    void openAccounts()
+    {
+        users().show();
+        users().FormActivate();
+        settle();
+    }
 };
 
 } // namespace
@@ -253,6 +301,59 @@ TEST_F(CaptionFit, EveryCaptionFitsAtTheDefaultSizeInEachLanguage)
             checkArea(page, lang + " settings " + name(page));
         }
         settings().BitBtn2Click();
+    }
+}
+
+TEST_F(CaptionFit, TableHeadersFitAfterEveryChangeOfLanguage)
+{
+    writeAccountsFile(paths().filesDir() + "/users.dat", {{"admin", "Secret1", "Administrator"}});
+    const Language languages[] = {English, Italian, Polish, PolishUnicode};
+    // The widths each language gives the tables when the program starts in it.
+    std::map<std::string, std::vector<std::vector<int>>> atStart;
+    for (const Language& l : languages) {
+        startIn(l);
+        openAccounts();
+        for (StringGridView* view : tables()) {
+            checkHeaders(view, std::string("at start, ") + l.name);
+            atStart[l.name].push_back(columnWidths(view));
+        }
+    }
+    // Every ordered pair of languages, in either encoding: EN IT EN PL IT PL EN.
+    for (const Language& polish : {Polish, PolishUnicode}) {
+        startIn(Language {"English", English.number, polish.unicode});
+        const Language order[] = {Italian, English, polish, Italian, polish, English};
+        std::string path = "English";
+        for (const Language& l : order) {
+            choose(l);
+            openAccounts();
+            path += std::string(" > ") + l.name;
+            const std::vector<StringGridView*> views = tables();
+            for (std::size_t t = 0; t < views.size(); ++t) {
+                checkHeaders(views[t], path);
+                checkNoWiderThan(views[t], atStart[l.name][t], path);
+            }
+            users().hide();
+        }
+    }
+}
+
+TEST_F(CaptionFit, AColumnTheUserResizedKeepsItsWidthThroughChangesOfLanguage)
+{
+    startIn(English);
+    TForm11& f = form11();
+    QHeaderView* header = f.Grid_vantrel->horizontalHeader();
+    // As a drag of the header's edges leaves them: "Value " wider, "Mfr. " too narrow for it.
+    header->resizeSection(3, 200);
+    header->resizeSection(2, 20);
+    std::string path = "English";
+    for (const Language& l : {Italian, English, Polish, Italian, Polish, English}) {
+        choose(l);
+        path += std::string(" > ") + l.name;
+        EXPECT_EQ(f.Grid_vantrel->columnWidth(3), 200) << path;
+        checkHeaders(f.Grid_vantrel, path);
+        // Each return to the main window runs its language again.
+        f.FormActivate();
+        EXPECT_EQ(f.Grid_vantrel->columnWidth(3), 200) << path << ", activated";
     }
 }
 
