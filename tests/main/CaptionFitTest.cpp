@@ -1,12 +1,16 @@
 // Every caption of the main and settings windows fits its control in each language at the
 // windows' default size, and no two visible controls of a page lie over each other; the
 // tables' headers fit after every change of language and are no wider than the language's own
-// at start; and "Stop Secondary" moves nothing as it shows and hides.
+// at start; "Stop Secondary" moves nothing as it shows and hides; and every resizable window
+// at its smallest size still shows every control whole.
 #include "AccountsFile.h"
 #include "AppFixture.h"
 #include "StringGridView.h"
+#include "TFAbout.h"
 #include "TFUsers.h"
 #include "TForm11.h"
+#include "TFormFullMbus.h"
+#include "TLogin.h"
 #include "TSettings.h"
 #include "Text8.h"
 
@@ -27,6 +31,8 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
+#include <QWidgetItem>
+#include <QWindow>
 
 #include <map>
 
@@ -176,6 +182,18 @@ void checkNoWiderThan(const StringGridView* view, const std::vector<int>& atStar
         EXPECT_LE(now[c], atStart[c]) << name(view) << " column " << c << " \""
                                       << Text8::toUnicode(view->grid().cell(static_cast<int>(c), 0)).toStdString()
                                       << "\"";
+}
+
+// Every control of an area is at least as large as its layout lets it become: its minimum
+// size hint, or a minimum set on it.
+void checkNotSqueezed(QWidget* area, const std::string& where)
+{
+    SCOPED_TRACE(where);
+    for (QWidget* w : controlsOf(area)) {
+        const QSize least = QWidgetItem(w).minimumSize();
+        EXPECT_GE(w->width(), least.width()) << name(w) << " squeezed";
+        EXPECT_GE(w->height(), least.height()) << name(w) << " squeezed";
+    }
 }
 
 // The places of an area's controls but one.
@@ -373,5 +391,68 @@ TEST_F(CaptionFit, StopSecondaryMovesNoControlAsItShowsAndHides)
         f.Button1->hide();
         settle();
         EXPECT_EQ(moved(hidden, placesOf(f.TabSheet1, f.Button1)), "") << l.name << ", hidden again";
+    }
+}
+
+TEST_F(CaptionFit, EveryResizableWindowAtItsSmallestShowsEveryControlWhole)
+{
+    const auto checkWindow = [this](QWidget* w, const std::string& where) {
+        TForm11& f = form11();
+        if (w != &f) {
+            checkArea(w, where);
+            checkNotSqueezed(w, where);
+            return;
+        }
+        for (QWidget* page : {f.TabSheet1, f.TabSheet2, f.TabSheet3, f.TabSheet4}) {
+            f.PageControl1->setCurrentWidget(page);
+            settle();
+            checkArea(page, where + " " + name(page));
+            checkNotSqueezed(page, where + " " + name(page));
+        }
+        f.PageControl1->setCurrentWidget(f.TabSheet1);
+        settle();
+        checkTabs(f.PageControl1, where);
+        checkArea(f.centralWidget(), where + " below the pages");
+        checkNotSqueezed(f.centralWidget(), where + " below the pages");
+    };
+    // Each language at the start, then every change from it.
+    for (const Language& first : {English, Italian, Polish, PolishUnicode}) {
+        startIn(first);
+        TForm11& f = form11();
+        std::vector<QWidget*> resizable;
+        for (QWidget* w : std::initializer_list<QWidget*> {&login(), &f, &settings(), &users(),
+                                                            windows().FAbout.get(), windows().FormFullMbus.get()}) {
+            w->show();
+            ASSERT_TRUE(QTest::qWaitForWindowExposed(w)) << name(w);
+            settle();
+            if (w->minimumSize() != w->maximumSize())
+                resizable.push_back(w);
+            else if (w != &f)
+                w->hide();
+        }
+        // The main window and the detailed report window at least can be resized.
+        ASSERT_GE(resizable.size(), 2u);
+        for (const Language& l : {first, English, Italian, Polish, PolishUnicode}) {
+            const std::string lang = std::string(first.name) + " > " + l.name;
+            if (l.number != first.number || l.unicode != first.unicode) {
+                f.EncodingName = l.unicode ? "Unicode" : "CP 852";
+                choose(l);
+                // The windows as the last language left them at their smallest.
+                for (QWidget* w : resizable)
+                    checkWindow(w, lang + ", " + name(w) + " after the change");
+            }
+            for (QWidget* w : resizable) {
+                // As the window system sizes it, which a window manager that ignores the size
+                // hints (or none at all) lets through.
+                w->windowHandle()->resize(1, 1);
+                settle();
+                const std::string where = lang + ", " + name(w) + " at its smallest";
+                EXPECT_TRUE(QTest::qWaitFor(
+                    [w] { return w->width() >= w->minimumWidth() && w->height() >= w->minimumHeight(); }, 5000))
+                    << where << ": " << w->width() << " x " << w->height();
+                settle();
+                checkWindow(w, where);
+            }
+        }
     }
 }
