@@ -17,6 +17,7 @@
 #include <QComboBox>
 #include <QEvent>
 #include <QGuiApplication>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -156,15 +157,19 @@ void TFUsers::accountErrorBox()
     prompts_.message(this, Prompts::Icon::Error, "Account error", MissingFileText, Prompts::Buttons::Ok);
 }
 
-// Widens each column whose longest text would not show whole ("Administrator" in the level
-// column, a date in a longer form); no column becomes narrower than its width at creation.
+// Widens each column whose header or longest text would not show whole ("Administrator" in
+// the level column, a date in a longer form, a Polish header); no column becomes narrower than
+// its width at creation.
 void TFUsers::fitColumnsToCells()
 {
     const StringGrid& g = Grid_users->grid();
     const QFontMetrics metrics = Grid_users->fontMetrics();
     const int margins = 2 * Grid_users->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, Grid_users) + 8;
+    const QHeaderView* header = Grid_users->horizontalHeader();
+    const int headerMargins = 2 * header->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header) + 2;
     for (int c = 0; c < g.ColCount(); ++c) {
-        int needed = ColumnWidths[c];
+        int needed = std::max(ColumnWidths[c],
+                              header->fontMetrics().horizontalAdvance(Text8::toUnicode(g.cell(c, 0))) + headerMargins);
         for (int r = 1; r < g.RowCount(); ++r)
             needed = std::max(needed, metrics.horizontalAdvance(Text8::toUnicode(g.cell(c, r))) + margins);
         Grid_users->setColumnWidth(c, needed);
@@ -380,12 +385,14 @@ void TFUsers::applyLanguageTexts()
 {
     if (form11_.English1->isChecked()) {
         UsersTextsEnglish();
-        return;
+    } else {
+        if (form11_.Italian1->isChecked())
+            UsersTextsItalian();
+        if (form11_.Polish1->isChecked())
+            UsersTextsPolish();
     }
-    if (form11_.Italian1->isChecked())
-        UsersTextsItalian();
-    if (form11_.Polish1->isChecked())
-        UsersTextsPolish();
+    // The headers are this language's now.
+    fitColumnsToCells();
 }
 
 // --- window events ---

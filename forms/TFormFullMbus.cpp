@@ -2,6 +2,7 @@
 
 #include "AtomicFile.h"
 #include "LogView.h"
+#include "MinimumSizeKeeper.h"
 #include "Prompts.h"
 
 #include <QHBoxLayout>
@@ -49,6 +50,7 @@ TFormFullMbus::TFormFullMbus(Prompts& prompts, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(Memo_fullMbus);
     layout->addLayout(buttons);
+    keepMinimumSize(*this);
 }
 
 void TFormFullMbus::BitBtn1Click()

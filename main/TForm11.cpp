@@ -5,6 +5,7 @@
 #include "IniFile.h"
 #include "LogView.h"
 #include "MainWindowControls.h"
+#include "MinimumSizeKeeper.h"
 #include "Prompts.h"
 #include "SioOsCalls.h"
 #include "SioPortName.h"
@@ -196,6 +197,7 @@ TForm11::TForm11(const ProgramPaths& paths, Prompts& prompts, Clock& clock, SioO
     buildAccentLabels();
     buildDisplayPage();
     buildReadingsPage();
+    keepMinimumSize(*this);
     FormCreate();
 }
 

@@ -772,6 +772,16 @@ private:
     void layMeterColumns(const LanguageTexts& texts);
     int laidColumns_ = -1;   // the column count and fixed columns the widths were set for
     int laidFixed_ = 0;
+    // A table's column widths as laid out (before a header widened them) and as last given
+    // for the headers. Empty until the first language runs, and after the columns are re-laid.
+    struct FittedColumns {
+        std::vector<int> laid;
+        std::vector<int> given;
+    };
+    FittedColumns meterColumns_, pexorColumns_, readingsColumns_;
+    // Gives each column the width its header needs in this language, never less than as laid;
+    // a column the user has resized keeps that width, widened when its header needs more.
+    void fitHeaders(StringGridView& view, FittedColumns& fitted);
 
     friend class MeterTableOwner;
     void buildMetersTable(QBoxLayout* page);

@@ -19,6 +19,7 @@
 #include <QStyle>
 #include <QTabWidget>
 
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -32,19 +33,6 @@ void setHeaders(StringGrid& grid, const std::vector<std::string>& headers)
 {
     for (std::size_t c = 0; c < headers.size(); ++c)
         grid.setCell(static_cast<int>(c), 0, headers[c]);
-}
-
-// Widens each column whose header would not show whole; wider columns stay as they are.
-void fitHeaders(StringGridView& view)
-{
-    const QHeaderView* header = view.horizontalHeader();
-    const QFontMetrics metrics = header->fontMetrics();
-    const int margins = 2 * header->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header) + 2;
-    for (int c = 0; c < view.grid().ColCount(); ++c) {
-        const int needed = metrics.horizontalAdvance(Text8::toUnicode(view.grid().cell(c, 0))) + margins;
-        if (view.columnWidth(c) < needed)
-            view.setColumnWidth(c, needed);
-    }
 }
 
 } // namespace
@@ -63,8 +51,9 @@ void TForm11::applyLanguage(UiLanguage language)
     layMeterColumns(texts);
     setHeaders(Grid_pexor->grid(), texts.pexorHeaders);
     setHeaders(Grid_historical->grid(), texts.readingsHeaders);
-    for (StringGridView* view : {Grid_vantrel, Grid_pexor, Grid_historical})
-        fitHeaders(*view);
+    fitHeaders(*Grid_vantrel, meterColumns_);
+    fitHeaders(*Grid_pexor, pexorColumns_);
+    fitHeaders(*Grid_historical, readingsColumns_);
 
     for (const ControlText& c : texts.controls)
         setCaption(c.control, c.text);
@@ -79,6 +68,32 @@ void TForm11::applyLanguage(UiLanguage language)
 
     for (const ControlText& m : texts.menus)
         setCaption(m.control, m.text);
+}
+
+void TForm11::fitHeaders(StringGridView& view, FittedColumns& fitted)
+{
+    const int count = view.grid().ColCount();
+    if (static_cast<int>(fitted.laid.size()) != count) {
+        fitted.laid.clear();
+        for (int c = 0; c < count; ++c)
+            fitted.laid.push_back(view.columnWidth(c));
+        fitted.given = fitted.laid;
+    }
+    const QHeaderView* header = view.horizontalHeader();
+    const QFontMetrics metrics = header->fontMetrics();
+    const int margins = 2 * header->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header) + 2;
+    for (int c = 0; c < count; ++c) {
+        const auto i = static_cast<std::size_t>(c);
+        const int needed = metrics.horizontalAdvance(Text8::toUnicode(view.grid().cell(c, 0))) + margins;
+        // A column still at the width given last follows the language, from its laid width;
+        // one the user resized keeps that width, unless its header needs more.
+        const int now = view.columnWidth(c);
+        const bool usersWidth = now != fitted.given[i];
+        const int width = std::max(usersWidth ? now : fitted.laid[i], needed);
+        view.setColumnWidth(c, width);
+        if (!usersWidth || width != now)
+            fitted.given[i] = width;
+    }
 }
 
 void TForm11::setCaption(const std::string& control, const std::string& text)
@@ -180,5 +195,6 @@ void TForm11::layMeterColumns(const LanguageTexts& texts)
             Grid_vantrel->setColumnWidth(c, c < p ? widths[static_cast<std::size_t>(c)] : TitleWidth);
         laidColumns_ = grid.ColCount();
         laidFixed_ = p;
+        meterColumns_ = {};
     }
 }

@@ -19,6 +19,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSizePolicy>
 #include <QTimer>
 
 #include <chrono>
@@ -41,6 +42,11 @@ void TForm11::buildSecondaryControls(QGridLayout* search)
     Edit_id->setObjectName("Edit_id");
     InsertionLimit::attach(Edit_id, 8, "0123456789F");
     Button1 = button(Group_search, "Button1", "Stop Secondary");
+    // Its row keeps its height while the button is hidden: the controls below stay where the
+    // user aims while it shows and hides.
+    QSizePolicy keepPlace = Button1->sizePolicy();
+    keepPlace.setRetainSizeWhenHidden(true);
+    Button1->setSizePolicy(keepPlace);
     Button1->hide();
     search->addWidget(Label7, 2, 0);
     search->addWidget(Edit_id, 2, 1);
