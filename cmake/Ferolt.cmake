@@ -9,8 +9,12 @@ function(ferolt_add_gtest name)
         target_link_libraries(${name} PRIVATE ferolt_test_main)
     endif()
     target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock)
+    set(environment "")
+    if(FEROLT_TEST_ENVIRONMENT)
+        set(environment ENVIRONMENT_MODIFICATION "${FEROLT_TEST_ENVIRONMENT}")
+    endif()
     gtest_discover_tests(${name}
-        PROPERTIES LABELS ${T_LABEL}
+        PROPERTIES LABELS ${T_LABEL} ${environment}
         DISCOVERY_TIMEOUT 120)
 endfunction()
 
@@ -51,5 +55,9 @@ function(ferolt_add_fuzz_target name)
         add_test(NAME ${target}
             COMMAND ${target} --seeds ${seeds} --hex ${F_HEX_CORPUS} --findings ${findings})
         set_tests_properties(${target} PROPERTIES LABELS fuzz)
+        if(FEROLT_TEST_ENVIRONMENT)
+            set_tests_properties(${target} PROPERTIES
+                ENVIRONMENT_MODIFICATION "${FEROLT_TEST_ENVIRONMENT}")
+        endif()
     endif()
 endfunction()

@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QThread>
 
+#include <atomic>
 #include <condition_variable>
 #include <exception>
 #include <memory>
@@ -19,22 +20,6 @@ struct Pending {
     std::exception_ptr error;
 };
 
-// Travels with the queued functor. When the functor is destroyed without having run (its
-// context was deleted, the event was dropped), the waiting thread is told so.
-struct Ticket {
-    std::shared_ptr<Pending> pending;
-    ~Ticket()
-    {
-        if (!pending)
-            return;
-        std::lock_guard lock(pending->mutex);
-        if (pending->state == Pending::State::Queued) {
-            pending->state = Pending::State::Skipped;
-            pending->changed.notify_all();
-        }
-    }
-};
-
 void setState(Pending& p, Pending::State state, std::exception_ptr error = {})
 {
     std::lock_guard lock(p.mutex);
@@ -42,6 +27,71 @@ void setState(Pending& p, Pending::State state, std::exception_ptr error = {})
     p.error = error;
     p.changed.notify_all();
 }
+
+// The functor queued to the UI thread. Qt moves it into its slot object on the waiting
+// thread, runs it on the UI thread and destroys it on whichever of the two drops the last
+// reference. Qt orders these steps by its own locks and reference counts, which a thread
+// checker cannot see in a Qt built without it; the functor states the same order itself:
+// the last move releases `handed_`, which the run acquires before it reads anything, and
+// the destructor takes the mutex, which the run released after its last use of the functor.
+// Destroyed without having run (its context was deleted, the event was dropped), it tells
+// the waiting thread so.
+class QueuedCall {
+public:
+    QueuedCall(std::shared_ptr<Pending> pending, std::function<void()> call, std::stop_token stop)
+        : pending_(std::move(pending)), call_(std::move(call)), stop_(std::move(stop))
+    {
+    }
+    QueuedCall(QueuedCall&& other) noexcept
+        : pending_(std::move(other.pending_)), call_(std::move(other.call_)), stop_(std::move(other.stop_))
+    {
+        handed_.store(true, std::memory_order_release);
+    }
+    QueuedCall(const QueuedCall&) = delete;
+    QueuedCall& operator=(const QueuedCall&) = delete;
+    QueuedCall& operator=(QueuedCall&&) = delete;
+
+    ~QueuedCall()
+    {
+        static_cast<void>(handed_.load(std::memory_order_acquire));
+        if (!pending_)
+            return;   // moved from
+        std::lock_guard lock(pending_->mutex);
+        if (pending_->state == Pending::State::Queued) {
+            pending_->state = Pending::State::Skipped;
+            pending_->changed.notify_all();
+        }
+    }
+
+    void operator()() const
+    {
+        static_cast<void>(handed_.load(std::memory_order_acquire));
+        Pending& p = *pending_;
+        {
+            std::lock_guard lock(p.mutex);
+            if (p.state != Pending::State::Queued)
+                return;
+            if (stop_.stop_requested()) {
+                p.state = Pending::State::Skipped;
+                p.changed.notify_all();
+                return;
+            }
+            p.state = Pending::State::Running;
+        }
+        try {
+            call_();
+            setState(p, Pending::State::Done);
+        } catch (...) {
+            setState(p, Pending::State::Done, std::current_exception());
+        }
+    }
+
+private:
+    std::shared_ptr<Pending> pending_;
+    std::function<void()> call_;
+    std::stop_token stop_;
+    std::atomic<bool> handed_{false};
+};
 
 } // namespace
 
@@ -61,33 +111,8 @@ bool UiCall::runOnOwner(std::function<void()> call, std::stop_token stop)
     }
 
     auto pending = std::make_shared<Pending>();
-    auto ticket = std::make_shared<Ticket>();
-    ticket->pending = pending;
-    const bool queued = QMetaObject::invokeMethod(
-        context,
-        [ticket, stop, call = std::move(call)]() {
-            Pending& p = *ticket->pending;
-            {
-                std::lock_guard lock(p.mutex);
-                if (p.state != Pending::State::Queued)
-                    return;
-                if (stop.stop_requested()) {
-                    p.state = Pending::State::Skipped;
-                    p.changed.notify_all();
-                    return;
-                }
-                p.state = Pending::State::Running;
-            }
-            try {
-                call();
-                setState(p, Pending::State::Done);
-            } catch (...) {
-                setState(p, Pending::State::Done, std::current_exception());
-            }
-        },
-        Qt::QueuedConnection);
-    ticket.reset();   // from now on only the queued functor holds the ticket
-    if (!queued)
+    if (!QMetaObject::invokeMethod(context, QueuedCall(pending, std::move(call), stop),
+                                   Qt::QueuedConnection))
         return false;
 
     std::unique_lock lock(pending->mutex);

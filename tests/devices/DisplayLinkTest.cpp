@@ -160,7 +160,7 @@ protected:
         button->click();
         ASSERT_TRUE(f().WriteTableActive);
         if (GetParam() == Link::Serial)
-            ASSERT_TRUE(QTest::qWaitFor([&] { return !f().WriteTableActive; }, 60000));
+            ASSERT_TRUE(QTest::qWaitFor([&] { return !f().WriteTableActive; }, 60000 * SlowBuildFactor));
         else
             ASSERT_GT(runPexor(), 0);
         EXPECT_TRUE(QTest::qWaitFor([&] { return released(); }, 10000));

@@ -16,6 +16,7 @@
 #include <mutex>
 #include <stdexcept>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -183,4 +184,28 @@ TEST(UiCall, NoCallRunsOnceItsContextIsGone)
     worker.join();
     EXPECT_EQ(result.load(), 0);
     EXPECT_FALSE(ran);
+}
+
+TEST(UiCall, ManyCallsOfAWorkerEachRunOnceInOrderOnTheUiThread)
+{
+    // Each call is built on the worker, run on the UI thread and destroyed on whichever
+    // thread lets go of it last; under ThreadSanitizer every one of these steps is checked.
+    QObject context;
+    UiCall ui(&context);
+    constexpr int calls = 300;
+    std::vector<int> ran;   // the UI thread's alone
+    std::atomic<int> accepted{0};
+    std::atomic<bool> done{false};
+    std::jthread worker([&](std::stop_token stop) {
+        for (int i = 0; i < calls; ++i) {
+            if (ui.runOnOwner([&ran, i] { ran.push_back(i); }, stop))
+                ++accepted;
+        }
+        done = true;
+    });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return done.load(); }, 60000));
+    EXPECT_EQ(accepted.load(), calls);
+    ASSERT_EQ(ran.size(), static_cast<std::size_t>(calls));
+    for (int i = 0; i < calls; ++i)
+        EXPECT_EQ(ran[static_cast<std::size_t>(i)], i);
 }

@@ -6,6 +6,7 @@
 #include "SimDisplayModule.h"
 #include "SimDisplayPty.h"
 #include "SimGateway.h"
+#include "SlowBuild.h"
 #include "UsEnglishLocale.h"
 
 #include <cstddef>
@@ -40,7 +41,7 @@ public:
     enum class Await { Reply, Command, Nothing };
 
 protected:
-    static constexpr int Timeout = 250;
+    static constexpr int Timeout = 250 * SlowBuildFactor;
 
     DisplayAppFixture();
 
